@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs the dependencies, builds the normal and the sanitizer configuration
+# and runs every test in both. Exits non-zero on any failure.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+status=0
+for mode in normal sanitize; do
+  if [ $mode = normal ]; then dir=build; bash scripts/build.sh; else dir=build-asan; bash scripts/build.sh --sanitize; fi
+  echo "== tests ($mode build) =="
+  export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+  export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+  (cd "$dir" && ctest --output-on-failure -j2 --timeout 600) || status=1
+done
+exit $status

@@ -1,0 +1,224 @@
+#include "toolbox/vstring.h"
+
+#include <iconv.h>
+#include <langinfo.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+namespace corvane {
+
+VString VString::FromUnits(const void* units, std::ptrdiff_t count) {
+  if (units == nullptr) return {};
+  const auto* p = static_cast<const char16_t*>(units);
+  if (count < 0) {
+    count = 0;
+    while (p[count] != 0) ++count;
+  }
+  return VString(p, static_cast<std::size_t>(count));
+}
+
+VString VString::FromAscii(std::string_view ascii) {
+  VString out;
+  out.reserve(ascii.size());
+  for (char c : ascii) out.push_back(static_cast<unsigned char>(c));
+  return out;
+}
+
+VString VString::FromUtf8(std::string_view in) {
+  VString out;
+  out.reserve(in.size());
+  const auto* s = reinterpret_cast<const unsigned char*>(in.data());
+  std::size_t i = 0, n = in.size();
+  while (i < n) {
+    unsigned char c = s[i];
+    char32_t cp;
+    std::size_t len;
+    if (c < 0x80) {
+      cp = c;
+      len = 1;
+    } else if ((c & 0xE0) == 0xC0) {
+      cp = c & 0x1F;
+      len = 2;
+    } else if ((c & 0xF0) == 0xE0) {
+      cp = c & 0x0F;
+      len = 3;
+    } else if ((c & 0xF8) == 0xF0) {
+      cp = c & 0x07;
+      len = 4;
+    } else {
+      out.push_back(u'\xFFFD');
+      ++i;
+      continue;
+    }
+    if (i + len > n) {
+      out.push_back(u'\xFFFD');
+      break;
+    }
+    bool ok = true;
+    for (std::size_t k = 1; k < len; ++k) {
+      if ((s[i + k] & 0xC0) != 0x80) {
+        ok = false;
+        break;
+      }
+      cp = (cp << 6) | (s[i + k] & 0x3F);
+    }
+    static constexpr char32_t kMin[5] = {0, 0, 0x80, 0x800, 0x10000};
+    if (!ok || cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+      out.push_back(u'\xFFFD');
+      i += ok ? len : 1;
+      continue;
+    }
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(cp));
+    }
+    i += len;
+  }
+  return out;
+}
+
+std::string VString::ToUtf8() const {
+  std::string out;
+  out.reserve(size());
+  for (std::size_t i = 0; i < size(); ++i) {
+    char32_t cp = (*this)[i];
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < size() && (*this)[i + 1] >= 0xDC00 &&
+        (*this)[i + 1] <= 0xDFFF) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + ((*this)[i + 1] - 0xDC00);
+      ++i;
+    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+      cp = 0xFFFD;
+    }
+    if (cp < 0x80) {
+      out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+  }
+  return out;
+}
+
+namespace {
+
+const char* LocalCharset() {
+  const char* cs = nl_langinfo(CODESET);
+  return (cs != nullptr && *cs != 0) ? cs : "ANSI_X3.4-1968";
+}
+
+bool IsUtf8Charset(const char* cs) {
+  return strcasecmp(cs, "UTF-8") == 0 || strcasecmp(cs, "UTF8") == 0;
+}
+
+// Converts with iconv, replacing what cannot be converted by `bad`.
+std::string Iconv(const char* to, const char* from, const char* in, std::size_t n,
+                  std::size_t in_unit, const std::string& bad) {
+  std::string out;
+  iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) return out;
+  std::vector<char> buf(n * 4 + 16);
+  char* src = const_cast<char*>(in);
+  std::size_t left = n;
+  while (left > 0) {
+    char* dst = buf.data();
+    std::size_t room = buf.size();
+    std::size_t r = iconv(cd, &src, &left, &dst, &room);
+    out.append(buf.data(), static_cast<std::size_t>(dst - buf.data()));
+    if (r == static_cast<std::size_t>(-1)) {
+      if (errno == E2BIG) continue;
+      // Invalid or incomplete input: skip one unit and mark it.
+      out += bad;
+      std::size_t skip = left < in_unit ? left : in_unit;
+      src += skip;
+      left -= skip;
+    }
+  }
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  iconv_close(cd);
+  return out;
+}
+
+}  // namespace
+
+VString VString::FromLocal(std::string_view bytes) {
+  const char* cs = LocalCharset();
+  if (IsUtf8Charset(cs)) return FromUtf8(bytes);
+  std::string u16 = Iconv("UTF-16LE", cs, bytes.data(), bytes.size(), 1, std::string("\xFD\xFF", 2));
+  VString out;
+  out.resize(u16.size() / 2);
+  std::memcpy(out.data(), u16.data(), out.size() * 2);
+  return out;
+}
+
+std::string VString::ToLocal() const {
+  const char* cs = LocalCharset();
+  if (IsUtf8Charset(cs)) return ToUtf8();
+  std::string to = std::string(cs);
+  return Iconv(to.c_str(), "UTF-16LE", reinterpret_cast<const char*>(data()), size() * 2, 2, "?");
+}
+
+char16_t FoldUnit(char16_t c) {
+  if (c < 0x80) return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
+  if (c >= 0xC0 && c <= 0xFF) {
+    // Latin-1 supplement letters to their base letters.
+    static constexpr char16_t kBase[64] = {
+        u'a', u'a', u'a', u'a', u'a', u'a', u'a', u'c', u'e', u'e', u'e', u'e', u'i', u'i',
+        u'i', u'i', u'd', u'n', u'o', u'o', u'o', u'o', u'o', 0xD7, u'o', u'u', u'u', u'u',
+        u'u', u'y', 0xFE, 0xDF, u'a', u'a', u'a', u'a', u'a', u'a', u'a', u'c', u'e', u'e',
+        u'e', u'e', u'i', u'i', u'i', u'i', u'd', u'n', u'o', u'o', u'o', u'o', u'o', 0xF7,
+        u'o', u'u', u'u', u'u', u'u', u'y', 0xFE, u'y'};
+    return kBase[c - 0xC0];
+  }
+  if (c >= 0x100 && c <= 0x17F) {
+    // Latin Extended-A: pairs of upper/lower case variants of one base letter.
+    static constexpr char kBase[] =
+        "aaaaaaccccccccddddeeeeeeeeeegggggggghhhhiiiiiiiiiiiijjkkklllllll"
+        "lllnnnnnnnnnoooooooorrrrrrssssssssttttttuuuuuuuuuuuuwwyyyzzzzzzs";
+    std::size_t i = c - 0x100;
+    if (i < sizeof(kBase) - 1) return static_cast<char16_t>(kBase[i]);
+  }
+  return c;
+}
+
+bool VString::EqualsFolded(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (FoldUnit(a[i]) != FoldUnit(b[i])) return false;
+  }
+  return true;
+}
+
+std::size_t VString::FindFolded(std::u16string_view hay, std::u16string_view needle,
+                                std::size_t from) {
+  if (needle.empty()) return from <= hay.size() ? from : npos;
+  if (hay.size() < needle.size()) return npos;
+  for (std::size_t i = from; i + needle.size() <= hay.size(); ++i) {
+    std::size_t k = 0;
+    while (k < needle.size() && FoldUnit(hay[i + k]) == FoldUnit(needle[k])) ++k;
+    if (k == needle.size()) return i;
+  }
+  return npos;
+}
+
+VString VString::Trimmed() const {
+  std::size_t b = 0, e = size();
+  while (b < e && ((*this)[b] == u' ' || (*this)[b] == u'\t')) ++b;
+  while (e > b && ((*this)[e - 1] == u' ' || (*this)[e - 1] == u'\t')) --e;
+  return VString(std::u16string_view(*this).substr(b, e - b));
+}
+
+}  // namespace corvane
