@@ -81,7 +81,8 @@ TEST(ValueCodec, ReadingQuirks) {
 
 TEST(ValueCodec, HostileLengthsFailWithoutHugeAllocations) {
   // A text announcing 0x7FFFFFFF units, a blob of 1 GiB + 1: bounded, errors.
-  VMemoryStream s1{std::span<const std::uint8_t>(VBytes{0x01, 0x00, 0x00, 0x80})};
+  VBytes huge_text{0x01, 0x00, 0x00, 0x80};
+  VMemoryStream s1{std::span<const std::uint8_t>(huge_text)};
   VValue v;
   EXPECT_FALSE(ReadValue(s1, VKind::Text, v));
   EXPECT_EQ(s1.error(), VStreamError::kTooLong);
