@@ -1,0 +1,48 @@
+// The boundary of every exported ODBC function: validates the handle,
+// clears its diagnostics and never lets a C++ exception escape.
+#pragma once
+
+#include <new>
+#include <utility>
+
+#include "driver/handle.h"
+#include "driver/registry.h"
+
+namespace kestrion {
+
+// Runs `body(T&)` on a registered handle of the given kind after clearing its
+// diagnostics; SQL_INVALID_HANDLE when the handle is null, unknown or of
+// another kind. Exceptions become HY001 or HY000 on the handle.
+template <class T, class Body>
+SQLRETURN Guarded(SQLHANDLE handle, HandleKind kind, Body&& body) noexcept {
+  CSQLHandle* h = HandleRegistry::Find(handle, kind);
+  if (h == nullptr) return SQL_INVALID_HANDLE;
+  h->ClearDiagnostics();
+  try {
+    return std::forward<Body>(body)(static_cast<T&>(*h));
+  } catch (const std::bad_alloc&) {
+    return h->Post(SqlState::HY001);
+  } catch (...) {
+    return h->Post(SqlState::HY000, u"Unexpected internal failure.");
+  }
+}
+
+// The same without clearing: for the functions that read diagnostics.
+template <class T, class Body>
+SQLRETURN GuardedNoClear(SQLHANDLE handle, HandleKind kind, Body&& body) noexcept {
+  CSQLHandle* h = HandleRegistry::Find(handle, kind);
+  if (h == nullptr) return SQL_INVALID_HANDLE;
+  try {
+    return std::forward<Body>(body)(static_cast<T&>(*h));
+  } catch (...) {
+    return SQL_ERROR;
+  }
+}
+
+// Converts an SQLSMALLINT handle type into a kind (None when out of range).
+inline HandleKind KindFromHandleType(SQLSMALLINT type) {
+  return (type >= SQL_HANDLE_ENV && type <= SQL_HANDLE_DESC) ? static_cast<HandleKind>(type)
+                                                            : HandleKind::None;
+}
+
+}  // namespace kestrion

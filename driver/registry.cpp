@@ -1,0 +1,152 @@
+#include "driver/registry.h"
+
+#include <memory>
+#include <mutex>
+#include <set>
+
+#include "catalog/sql_keywords.h"
+#include "toolbox/process.h"
+
+namespace kestrion {
+namespace {
+
+struct ProcessState {
+  std::mutex lock;
+  std::unique_ptr<corvane::VProcess> process;
+  corvane::VTextConverters* converters = nullptr;
+  std::unique_ptr<std::set<const void*>> registry;
+  std::unique_ptr<corvane::VString> keywords;
+  int start_count = 0;
+  int fail_at = 0;
+};
+
+ProcessState& State() {
+  // Never destroyed: handles may still be freed from other libraries'
+  // destructors after this library's static objects would be gone.
+  static ProcessState* state = new ProcessState();
+  return *state;
+}
+
+// Shut-down, with the lock held: registry, keyword list, then the toolbox.
+void ShutDownLocked(ProcessState& s) {
+  s.registry.reset();
+  s.keywords.reset();
+  if (s.process) {
+    corvane::NetworkShutdown();
+    corvane::VTextConverters::Destroy();
+    s.converters = nullptr;
+    s.process.reset();
+  }
+}
+
+}  // namespace
+
+HandleKind HandleRegistry::KindOf(const void* handle) {
+  if (handle == nullptr) return HandleKind::None;
+  ProcessState& s = State();
+  std::lock_guard<std::mutex> guard(s.lock);
+  if (!s.registry || s.registry->empty()) return HandleKind::None;
+  if (s.registry->find(handle) == s.registry->end()) return HandleKind::None;
+  return static_cast<const CSQLHandle*>(handle)->kind();
+}
+
+CSQLHandle* HandleRegistry::Find(const void* handle, HandleKind kind) {
+  if (KindOf(handle) != kind || kind == HandleKind::None) return nullptr;
+  return static_cast<CSQLHandle*>(const_cast<void*>(handle));
+}
+
+std::u16string HandleRegistry::StartUp() {
+  ProcessState& s = State();
+  std::lock_guard<std::mutex> guard(s.lock);
+  if (s.process) return {};
+  int fail = s.fail_at;
+  s.fail_at = 0;
+  ++s.start_count;
+  if (fail == 1) return u"Can't init the Corvane.";
+  s.process = std::make_unique<corvane::VProcess>();
+  if (fail == 2 || !s.process->Initialize(64)) {
+    s.process.reset();
+    return u"Can't init the threading system.";
+  }
+  s.converters = corvane::VTextConverters::Instance(true);
+  corvane::NetworkStartup();
+  if (fail == 5) return u"Can't create the handles pool.";
+  s.registry = std::make_unique<std::set<const void*>>();
+  if (fail == 6) return u"Can't create the static VString.";
+  s.keywords = std::make_unique<corvane::VString>(corvane::VString::FromAscii(kSqlKeywordList));
+  return {};
+}
+
+bool HandleRegistry::Register(CSQLHandle* handle) {
+  ProcessState& s = State();
+  std::lock_guard<std::mutex> guard(s.lock);
+  if (!s.registry) return false;
+  return s.registry->insert(handle).second;
+}
+
+void HandleRegistry::Unregister(CSQLHandle* handle) {
+  ProcessState& s = State();
+  std::lock_guard<std::mutex> guard(s.lock);
+  if (s.registry) s.registry->erase(handle);
+  if (!s.registry || s.registry->empty()) ShutDownLocked(s);
+}
+
+bool HandleRegistry::ToolboxUp() {
+  ProcessState& s = State();
+  std::lock_guard<std::mutex> guard(s.lock);
+  return s.process != nullptr;
+}
+
+size_t HandleRegistry::Count() {
+  ProcessState& s = State();
+  std::lock_guard<std::mutex> guard(s.lock);
+  return s.registry ? s.registry->size() : 0;
+}
+
+void HandleRegistry::AddChild(CSQLHandle* parent, CSQLHandle* child) {
+  std::lock_guard<std::mutex> guard(State().lock);
+  parent->children_.insert(child);
+}
+
+void HandleRegistry::RemoveChild(CSQLHandle* parent, CSQLHandle* child) {
+  std::lock_guard<std::mutex> guard(State().lock);
+  parent->children_.erase(child);
+}
+
+CSQLHandle* HandleRegistry::LowestChild(const CSQLHandle* parent) {
+  std::lock_guard<std::mutex> guard(State().lock);
+  return parent->children_.empty() ? nullptr : *parent->children_.begin();
+}
+
+std::vector<CSQLHandle*> HandleRegistry::ChildrenOf(const CSQLHandle* parent) {
+  std::lock_guard<std::mutex> guard(State().lock);
+  return {parent->children_.begin(), parent->children_.end()};
+}
+
+CSQLHandle* HandleRegistry::LowestHandle() {
+  ProcessState& s = State();
+  std::lock_guard<std::mutex> guard(s.lock);
+  if (!s.registry || s.registry->empty()) return nullptr;
+  return static_cast<CSQLHandle*>(const_cast<void*>(*s.registry->begin()));
+}
+
+const corvane::VString& HandleRegistry::Keywords() {
+  static const corvane::VString empty;
+  ProcessState& s = State();
+  std::lock_guard<std::mutex> guard(s.lock);
+  return s.keywords ? *s.keywords : empty;
+}
+
+int HandleRegistry::StartCount() {
+  ProcessState& s = State();
+  std::lock_guard<std::mutex> guard(s.lock);
+  return s.start_count;
+}
+
+void HandleRegistry::FailNextStartUpAt(int step) {
+  ProcessState& s = State();
+  std::lock_guard<std::mutex> guard(s.lock);
+  s.fail_at = step;
+}
+
+}  // namespace kestrion
