@@ -1,0 +1,45 @@
+#!/usr/bin/env python3
+"""Queries the development server through the unixODBC Driver Manager with
+pyodbc and prints what the driver answers."""
+import sys
+
+import pyodbc
+
+dsn = sys.argv[1] if len(sys.argv) > 1 else "KestrionDemo"
+
+
+def show(title, rows, columns):
+    print(f"\n== {title}")
+    widths = [max(len(str(c)), *(len(str(r[i])) for r in rows)) if rows else len(str(c))
+              for i, c in enumerate(columns)]
+    print("  ".join(str(c).ljust(w) for c, w in zip(columns, widths)))
+    print("  ".join("-" * w for w in widths))
+    for r in rows:
+        print("  ".join(str(v).ljust(w) for v, w in zip(r, widths)))
+
+
+try:
+    conn = pyodbc.connect(f"DSN={dsn}", autocommit=True)
+except pyodbc.Error as e:
+    print(f"connect to DSN={dsn}: the driver answered {e}")
+    sys.exit(1)
+
+print(f"connected to DSN={dsn}")
+for name, sql in [
+    ("customers", "SELECT id, name, city, balance FROM customers ORDER BY id LIMIT 5"),
+    ("orders per customer",
+     "SELECT c.name, COUNT(o.id) AS orders FROM customers c LEFT JOIN orders o "
+     "ON o.customer_id = c.id GROUP BY c.name ORDER BY orders DESC, c.name LIMIT 5"),
+]:
+    try:
+        cur = conn.cursor()
+        cur.execute(sql)
+        show(name, cur.fetchall(), [d[0] for d in cur.description])
+    except pyodbc.Error as e:
+        print(f"\n== {name}: the driver answered {e}")
+try:
+    tables = [row.table_name for row in conn.cursor().tables()]
+    print("\n== tables:", ", ".join(tables))
+except pyodbc.Error as e:
+    print(f"\n== tables: the driver answered {e}")
+conn.close()
