@@ -191,7 +191,40 @@ TEST_F(Diagnostics, CopyLastDiagnosticAndChildErrors) {
   EXPECT_EQ(h->return_code(), SQL_ERROR);
 }
 
-TEST(StartUp, FailuresMakeTheHandleDefunctAndPostOnTheParent) {
+// Runs in a child process: destroys every handle (the hidden environment
+// too), so that the next allocation starts the toolbox again.
+int StartUpFailureScenario() {
+  while (kestrion::CSQLHandle* h = kestrion::HandleRegistry::LowestHandle()) delete h;
+  if (kestrion::HandleRegistry::ToolboxUp()) return 1;
+  const int starts = kestrion::HandleRegistry::StartCount();
+  SQLHENV env = nullptr;
+  for (int step : {1, 2, 5, 6}) {
+    kestrion::HandleRegistry::FailNextStartUpAt(step);
+    // An environment has no parent to carry the message: plain SQL_ERROR.
+    if (SQLAllocHandle(SQL_HANDLE_ENV, nullptr, &env) != SQL_ERROR || env != nullptr) return 2;
+    // The pieces built before the failure stay; nothing is registered.
+    if (kestrion::HandleRegistry::Count() != 0) return 3;
+    while (kestrion::CSQLHandle* h = kestrion::HandleRegistry::LowestHandle()) delete h;
+  }
+  if (SQLAllocHandle(SQL_HANDLE_ENV, nullptr, &env) != SQL_SUCCESS) return 4;
+  if (!kestrion::HandleRegistry::ToolboxUp() || kestrion::HandleRegistry::Keywords().empty()) return 5;
+  if (kestrion::HandleRegistry::StartCount() < starts + 1) return 6;
+  // Freeing the last handle shuts the toolbox down; the next one starts it.
+  const int before = kestrion::HandleRegistry::StartCount();
+  SQLFreeHandle(SQL_HANDLE_ENV, env);
+  if (kestrion::HandleRegistry::ToolboxUp()) return 7;
+  if (SQLAllocHandle(SQL_HANDLE_ENV, nullptr, &env) != SQL_SUCCESS) return 8;
+  if (kestrion::HandleRegistry::StartCount() != before + 1) return 9;
+  SQLFreeHandle(SQL_HANDLE_ENV, env);
+  return 0;
+}
+
+TEST(StartUpDeathTest, ToolboxStartsAndStopsWithThePeriodOfLiveHandles) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(std::exit(StartUpFailureScenario()), ::testing::ExitedWithCode(0), "");
+}
+
+TEST(StartUp, RegisteringAnAddressTwiceIsRefused) {
   SQLHENV env = nullptr;
   SQLHDBC dbc = nullptr;
   ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_ENV, nullptr, &env), SQL_SUCCESS);
