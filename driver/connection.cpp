@@ -5,6 +5,7 @@
 #include "driver/descriptor.h"
 #include "driver/environment.h"
 #include "driver/statement.h"
+#include "protocol/connect.h"
 
 namespace kestrion {
 
@@ -21,6 +22,8 @@ CHConnection::CHConnection(CHEnvironment* environment)
 CHConnection::~CHConnection() {
   if (defunct()) return;
   DestroyChildren();
+  // Statements close their cursors first, while the link is still up.
+  if (session.link) Disconnect(*this);
 }
 
 CSQLHandle* CHConnection::_CreateChild(HandleKind kind) {

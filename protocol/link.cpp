@@ -289,8 +289,9 @@ LinkStatus Link::Write(const void* src, std::size_t n, std::size_t& written, int
   return LinkStatus::WouldBlock;
 }
 
-bool Link::WriteAll(const void* src, std::size_t n, std::int64_t stall_ms) {
+bool Link::WriteAll(const void* src, std::size_t n, std::int64_t stall_ms, std::size_t* total) {
   const auto* p = static_cast<const std::uint8_t*>(src);
+  if (total) *total = 0;
   auto last_progress = Clock::now();
   while (n > 0) {
     std::size_t written = 0;
@@ -298,6 +299,7 @@ bool Link::WriteAll(const void* src, std::size_t n, std::int64_t stall_ms) {
     if (s == LinkStatus::Done && written > 0) {
       p += written;
       n -= written;
+      if (total) *total += written;
       last_progress = Clock::now();
       continue;
     }

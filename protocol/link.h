@@ -44,8 +44,10 @@ class Link {
   // repeats until everything is written. Never raises SIGPIPE.
   LinkStatus Write(const void* src, std::size_t n, std::size_t& written, int wait_ms);
   // Writes all `n` bytes; fails when the link fails or when no byte can be
-  // written for `stall_ms` (negative: without limit).
-  bool WriteAll(const void* src, std::size_t n, std::int64_t stall_ms = -1);
+  // written for `stall_ms` (negative: without limit). `total` receives the
+  // count written.
+  bool WriteAll(const void* src, std::size_t n, std::int64_t stall_ms = -1,
+                std::size_t* total = nullptr);
 
   // The liveness probe: a zero-byte send on the plain socket (skipped under
   // TLS) and a peek that finds end-of-stream when the server closed the link.

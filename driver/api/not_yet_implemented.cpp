@@ -285,31 +285,6 @@ KESTRION_EXPORT SQLRETURN SQL_API SQLDescribeColW(SQLHSTMT hstmt, SQLUSMALLINT i
   return NotImplemented(hstmt, HandleKind::Statement);
 }
 
-KESTRION_EXPORT SQLRETURN SQL_API SQLConnectW(SQLHDBC hdbc, SQLWCHAR *szDSN, SQLSMALLINT cbDSN, SQLWCHAR *szUID, SQLSMALLINT cbUID, SQLWCHAR *szAuthStr, SQLSMALLINT cbAuthStr) {
-  (void)szDSN;
-  (void)cbDSN;
-  (void)szUID;
-  (void)cbUID;
-  (void)szAuthStr;
-  (void)cbAuthStr;
-  return NotImplemented(hdbc, HandleKind::Connection);
-}
-
-KESTRION_EXPORT SQLRETURN SQL_API SQLDisconnect(SQLHDBC ConnectionHandle) {
-  return NotImplemented(ConnectionHandle, HandleKind::Connection);
-}
-
-KESTRION_EXPORT SQLRETURN SQL_API SQLDriverConnectW(SQLHDBC hdbc, SQLHWND hwnd, SQLWCHAR *szConnStrIn, SQLSMALLINT cbConnStrIn, SQLWCHAR *szConnStrOut, SQLSMALLINT cbConnStrOutMax, SQLSMALLINT *pcbConnStrOut, SQLUSMALLINT fDriverCompletion) {
-  (void)hwnd;
-  (void)szConnStrIn;
-  (void)cbConnStrIn;
-  (void)szConnStrOut;
-  (void)cbConnStrOutMax;
-  (void)pcbConnStrOut;
-  (void)fDriverCompletion;
-  return NotImplemented(hdbc, HandleKind::Connection);
-}
-
 KESTRION_EXPORT SQLRETURN SQL_API SQLPrepareW(SQLHSTMT hstmt, SQLWCHAR *szSqlStr, SQLINTEGER cbSqlStr) {
   (void)szSqlStr;
   (void)cbSqlStr;

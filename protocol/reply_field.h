@@ -1,0 +1,31 @@
+// Named fields of a reply header, and the splitting of a field value into
+// tokens.
+#pragma once
+
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "toolbox/vstring.h"
+
+namespace kestrion {
+
+using TokenList = std::vector<corvane::VString>;
+
+// The tokens of field `name` in a reply header. The plain form "Name:" is
+// preferred over "Name-Base64:", whose value is decoded (and kept raw when it
+// is not valid Base64). Names match ignoring case and accents, never on the
+// first line. Nothing when the field is absent or its value is empty.
+std::optional<TokenList> GetReplyField(std::u16string_view name, std::u16string_view header);
+
+// Splits on spaces; a token opening with a double quote or an apostrophe runs
+// to the next such character, one opening with "[" to the next "]", spaces
+// included and the delimiters kept. An unclosed one is dropped.
+TokenList Tokenize(std::u16string_view value);
+
+// Base64 of the UTF-8 form of a text, and the inverse (nothing when the
+// input is not valid Base64).
+std::string Base64OfText(std::u16string_view text);
+std::optional<corvane::VString> TextOfBase64(std::u16string_view base64);
+
+}  // namespace kestrion

@@ -1,0 +1,49 @@
+// Requests and replies. A request is its identifier ("<connection>.<request>"),
+// a space, the header text (command word and field lines joined by CR LF),
+// a blank line and an optional body; it leaves in a single send. A reply is
+// read up to its blank line and no further, so its body starts with the next
+// byte read through the same receive buffer.
+//
+// All operations post their failures on the connection and answer its
+// return code; a statement that issued the request copies them.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "driver/odbc.h"
+#include "protocol/receive_buffer.h"
+#include "toolbox/vstring.h"
+
+namespace kestrion {
+
+class CHConnection;
+
+// The identifier of a request: "3.17" for request 17 of connection 3.
+std::string RequestIdentifier(std::int32_t connection_number, std::int32_t request_number);
+
+// Frames and sends a request through `buffer` (emptied, and made the current
+// buffer). `header` is UTF-8 text without the final line end.
+SQLRETURN SendRequestHeader(CHConnection& connection, ReceiveBuffer& buffer,
+                            std::string_view header, std::span<const std::uint8_t> body = {});
+SQLRETURN SendRequestHeader(CHConnection& connection, ReceiveBuffer& buffer,
+                            std::u16string_view header, std::span<const std::uint8_t> body = {});
+
+// Reads one reply header through `buffer`. A reply that does not open with
+// the request's identifier and "OK" posts 08004 with the server's
+// Error-Description and Error-Code. `header_out` receives the header text,
+// blank line included.
+SQLRETURN ReadReply(CHConnection& connection, ReceiveBuffer& buffer,
+                    corvane::VString* header_out = nullptr);
+
+// Sends a request and, when it left, reads its reply.
+SQLRETURN SendRequest(CHConnection& connection, ReceiveBuffer& buffer, std::string_view header,
+                      std::span<const std::uint8_t> body = {},
+                      corvane::VString* header_out = nullptr);
+
+// Puts the link back in step after a reply body was lost: sends a bogus
+// command and skips everything up to the server's answer to it.
+void ResynchroniseStream(CHConnection& connection, ReceiveBuffer& buffer);
+
+}  // namespace kestrion

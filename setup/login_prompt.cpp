@@ -1,0 +1,7 @@
+#include "setup/login_prompt.h"
+
+namespace kestrion {
+
+bool ShowLoginPrompt(void* /*window*/, Settings& /*settings*/) { return false; }
+
+}  // namespace kestrion
