@@ -1,0 +1,321 @@
+#include "server/batch.h"
+
+#include <cstring>
+#include <memory>
+
+#include "server/cell_encoder.h"
+#include "server/column_types.h"
+#include "server/error_codes.h"
+#include "server/sql_tokens.h"
+#include "server/value_binding.h"
+
+namespace kestrion::server {
+
+using corvane::VKind;
+
+namespace {
+
+struct StmtDeleter {
+  void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
+};
+using StmtPtr = std::unique_ptr<sqlite3_stmt, StmtDeleter>;
+
+constexpr const char* kRowIdAlias = "__kestrion_rowid__";
+
+// What the statement at the start of `rest` is, from its leading words.
+enum class Special { kNone, kStartTransaction, kEndTransaction };
+
+struct NextStatement {
+  StmtPtr stmt;
+  Special special = Special::kNone;
+  std::string_view text;  // this statement's text
+};
+
+// Prepares the next statement of the batch, skipping empty ones. "START
+// TRANSACTION" runs as BEGIN. Returns false on a prepare error; `done` when
+// the text is used up.
+bool PrepareNext(sqlite3* db, std::string_view& rest, NextStatement& next, bool& done) {
+  next = NextStatement{};
+  done = false;
+  for (;;) {
+    std::size_t skip = 0;
+    while (skip < rest.size() && (rest[skip] == ' ' || rest[skip] == '\t' || rest[skip] == '\r' ||
+                                  rest[skip] == '\n' || rest[skip] == ';'))
+      ++skip;
+    rest.remove_prefix(skip);
+    if (rest.empty()) {
+      done = true;
+      return true;
+    }
+    std::vector<SqlToken> tokens = TokenizeSql(rest.substr(0, std::min<std::size_t>(rest.size(), 64)));
+    if (tokens.size() >= 2 && tokens[0].kind == SqlToken::kWord && tokens[0].text == "START" &&
+        tokens[1].kind == SqlToken::kWord && tokens[1].text == "TRANSACTION") {
+      std::size_t end = rest.find(';');
+      next.text = rest.substr(0, end);
+      rest.remove_prefix(end == std::string_view::npos ? rest.size() : end);
+      sqlite3_stmt* s = nullptr;
+      if (sqlite3_prepare_v2(db, "BEGIN", -1, &s, nullptr) != SQLITE_OK) return false;
+      next.stmt.reset(s);
+      next.special = Special::kStartTransaction;
+      return true;
+    }
+    sqlite3_stmt* s = nullptr;
+    const char* tail = nullptr;
+    int rc = sqlite3_prepare_v3(db, rest.data(), static_cast<int>(rest.size()), 0, &s, &tail);
+    if (rc != SQLITE_OK) return false;
+    std::size_t used = static_cast<std::size_t>(tail - rest.data());
+    next.text = rest.substr(0, used);
+    rest.remove_prefix(used);
+    if (!s) continue;  // only comments or spaces
+    next.stmt.reset(s);
+    if (!tokens.empty() && tokens[0].kind == SqlToken::kWord) {
+      const std::string& w = tokens[0].text;
+      bool savepoint_rollback = w == "ROLLBACK" && tokens.size() >= 2 && tokens[1].kind == SqlToken::kWord &&
+                                (tokens[1].text == "TO" || (tokens.size() >= 3 && tokens[2].text == "TO"));
+      if ((w == "COMMIT" || w == "END" || w == "ROLLBACK") && !savepoint_rollback) next.special = Special::kEndTransaction;
+    }
+    return true;
+  }
+}
+
+bool IsSystemTable(const char* name) {
+  return strncasecmp(name, "_USER_", 6) == 0 || strncasecmp(name, "sqlite_", 7) == 0;
+}
+
+// When `stmt` is a plain SELECT of columns of one rowid table, returns a
+// statement that also selects the row id as its first column.
+StmtPtr UpdatableVariant(sqlite3* db, sqlite3_stmt* stmt, std::string& table) {
+  int n = sqlite3_column_count(stmt);
+  if (n == 0 || !sqlite3_stmt_readonly(stmt)) return nullptr;
+  const char* t0 = nullptr;
+  const char* db0 = nullptr;
+  for (int i = 0; i < n; ++i) {
+    const char* t = sqlite3_column_table_name(stmt, i);
+    const char* d = sqlite3_column_database_name(stmt, i);
+    if (!t || !d || !sqlite3_column_origin_name(stmt, i)) return nullptr;
+    if (i == 0) {
+      t0 = t;
+      db0 = d;
+    } else if (std::strcmp(t, t0) != 0 || std::strcmp(d, db0) != 0) {
+      return nullptr;
+    }
+  }
+  if (IsSystemTable(t0)) return nullptr;
+  const char* sql = sqlite3_sql(stmt);
+  std::vector<SqlToken> tokens = TokenizeSql(sql);
+  if (tokens.empty() || tokens[0].kind != SqlToken::kWord || tokens[0].text != "SELECT") return nullptr;
+  int from_count = 0;
+  for (const SqlToken& tk : tokens) {
+    if (tk.kind != SqlToken::kWord) continue;
+    if (tk.text == "DISTINCT" || tk.text == "GROUP" || tk.text == "UNION" || tk.text == "INTERSECT" ||
+        tk.text == "EXCEPT" || tk.text == "OVER" || tk.text == "HAVING" || tk.text == "JOIN" || tk.text == "VALUES")
+      return nullptr;
+    if (tk.text == "FROM") ++from_count;
+  }
+  if (from_count != 1) return nullptr;
+  std::string rewritten(sql, tokens[0].offset + 6);
+  rewritten += " _rowid_ AS [";
+  rewritten += kRowIdAlias;
+  rewritten += "],";
+  rewritten += sql + tokens[0].offset + 6;
+  sqlite3_stmt* s = nullptr;
+  if (sqlite3_prepare_v2(db, rewritten.c_str(), -1, &s, nullptr) != SQLITE_OK || !s) return nullptr;
+  StmtPtr p(s);
+  if (sqlite3_column_count(s) != n + 1) return nullptr;
+  const char* rt = sqlite3_column_table_name(s, 0);
+  if (!rt || std::strcmp(rt, t0) != 0) return nullptr;
+  table = t0;
+  return p;
+}
+
+void DescribeColumns(sqlite3_stmt* s, int first, ResultSet& r, bool undeclared_as_unknown) {
+  int n = sqlite3_column_count(s);
+  r.columns.clear();
+  for (int i = first; i < n; ++i) {
+    ResultColumn c;
+    const char* name = sqlite3_column_name(s, i);
+    c.alias = name ? name : "";
+    const char* decl = sqlite3_column_decltype(s, i);
+    c.kind = decl ? ColumnTypeFromDeclared(decl).kind : VKind::Unknown;
+    if (c.kind == VKind::Unknown && !undeclared_as_unknown) c.kind = VKind::Text;
+    const char* origin = sqlite3_column_origin_name(s, i);
+    if (origin) c.origin = origin;
+    r.columns.push_back(std::move(c));
+  }
+}
+
+// Kind for a column without a declared type, from the storage classes seen.
+VKind KindFromClasses(unsigned seen) {
+  switch (seen) {
+    case 1u << SQLITE_INTEGER: return VKind::Long8;
+    case 1u << SQLITE_FLOAT: return VKind::Real;
+    case 1u << SQLITE_BLOB: return VKind::Blob;
+    default: return VKind::Text;
+  }
+}
+
+// A copied cell for results whose kinds are known only after all rows.
+struct HeldCell {
+  int type = SQLITE_NULL;
+  std::int64_t i = 0;
+  double d = 0;
+  std::string bytes;
+  SqlCell view() const {
+    SqlCell c;
+    c.type = type;
+    c.i = i;
+    c.d = d;
+    c.p = reinterpret_cast<const unsigned char*>(bytes.data());
+    c.n = static_cast<int>(bytes.size());
+    return c;
+  }
+};
+
+// Steps `s` to the end, encoding every row into `r`.
+bool CollectRows(sqlite3* db, sqlite3_stmt* s, ResultSet& r, SqlError& error) {
+  const int n = sqlite3_column_count(s);
+  const int first = r.updatable ? 1 : 0;
+  bool all_known = true;
+  for (const ResultColumn& c : r.columns)
+    if (c.kind == VKind::Unknown) all_known = false;
+  r.offsets.assign(1, 0);
+  std::vector<HeldCell> held;
+  std::vector<unsigned> seen(r.columns.size(), 0);
+  int rc;
+  while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+    if (all_known) {
+      if (r.updatable) EncodeCell(r.rows, VKind::Long, CellFromColumn(s, 0));
+      for (int i = first; i < n; ++i) EncodeCell(r.rows, r.columns[static_cast<std::size_t>(i - first)].kind, CellFromColumn(s, i));
+      r.offsets.push_back(r.rows.size());
+      continue;
+    }
+    for (int i = 0; i < n; ++i) {
+      SqlCell c = CellFromColumn(s, i);
+      HeldCell h;
+      h.type = c.type;
+      h.i = c.i;
+      h.d = c.d;
+      if (c.p) h.bytes.assign(reinterpret_cast<const char*>(c.p), static_cast<std::size_t>(c.n));
+      if (i >= first && c.type != SQLITE_NULL) seen[static_cast<std::size_t>(i - first)] |= 1u << c.type;
+      held.push_back(std::move(h));
+    }
+  }
+  if (rc != SQLITE_DONE) {
+    error = SqliteError(db);
+    return false;
+  }
+  if (!all_known) {
+    for (std::size_t k = 0; k < r.columns.size(); ++k)
+      if (r.columns[k].kind == VKind::Unknown) r.columns[k].kind = KindFromClasses(seen[k]);
+    for (std::size_t row = 0; row * static_cast<std::size_t>(n) < held.size(); ++row) {
+      const HeldCell* cells = &held[row * static_cast<std::size_t>(n)];
+      if (r.updatable) EncodeCell(r.rows, VKind::Long, cells[0].view());
+      for (int i = first; i < n; ++i) EncodeCell(r.rows, r.columns[static_cast<std::size_t>(i - first)].kind, cells[i].view());
+      r.offsets.push_back(r.rows.size());
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+SqlError SqliteError(sqlite3* db) {
+  return {kSqlErrorBase + (sqlite3_errcode(db) & 0xFF), sqlite3_errmsg(db)};
+}
+
+bool DescribeBatch(sqlite3* db, std::string_view sql, std::vector<ResultSet>& out, SqlError& error) {
+  out.clear();
+  std::string_view rest = sql;
+  for (;;) {
+    NextStatement next;
+    bool done;
+    if (!PrepareNext(db, rest, next, done)) {
+      if (out.empty()) {
+        error = SqliteError(db);
+        return false;
+      }
+      return true;
+    }
+    if (done) return true;
+    ResultSet r;
+    sqlite3_stmt* s = next.stmt.get();
+    if (sqlite3_column_count(s) == 0) {
+      r.row_set = false;
+    } else {
+      std::string table;
+      StmtPtr variant = UpdatableVariant(db, s, table);
+      DescribeColumns(s, 0, r, false);
+      if (variant) {
+        r.updatable = true;
+        r.table = table;
+      }
+    }
+    out.push_back(std::move(r));
+  }
+}
+
+bool ExecuteBatch(sqlite3* db, std::string_view sql, const std::vector<corvane::VValue>& params,
+                  std::vector<ResultSet>& out, SqlError& error) {
+  out.clear();
+  std::string_view rest = sql;
+  std::size_t next_param = 0;
+  for (;;) {
+    NextStatement next;
+    bool done;
+    if (!PrepareNext(db, rest, next, done)) {
+      error = SqliteError(db);
+      return false;
+    }
+    if (done) return true;
+    ResultSet r;
+    sqlite3_stmt* s = next.stmt.get();
+    StmtPtr variant;
+    if (sqlite3_column_count(s) > 0) {
+      variant = UpdatableVariant(db, s, r.table);
+      if (variant) {
+        s = variant.get();
+        r.updatable = true;
+      }
+    }
+    int count = sqlite3_bind_parameter_count(s);
+    for (int i = 1; i <= count; ++i) {
+      if (next_param >= params.size()) break;
+      std::string bad;
+      int rc = BindValue(s, i, params[next_param++], bad);
+      if (rc != SQLITE_OK) {
+        error = bad.empty() ? SqliteError(db) : SqlError{kSqlErrorBase + SQLITE_MISMATCH, bad};
+        return false;
+      }
+    }
+    if (sqlite3_column_count(s) == 0) {
+      r.row_set = false;
+      if (next.special == Special::kEndTransaction && sqlite3_get_autocommit(db)) {
+        // No transaction open: COMMIT and ROLLBACK succeed and do nothing.
+        out.push_back(std::move(r));
+        continue;
+      }
+      int rc = sqlite3_step(s);
+      while (rc == SQLITE_ROW) rc = sqlite3_step(s);
+      if (rc != SQLITE_DONE) {
+        error = SqliteError(db);
+        return false;
+      }
+      // Statements that change no rows (DDL, transaction control) count 0.
+      bool changes_rows = !sqlite3_stmt_readonly(s) && next.special == Special::kNone;
+      r.update_count = changes_rows ? sqlite3_changes64(db) : 0;
+      if (changes_rows) {
+        std::vector<SqlToken> head = TokenizeSql(next.text.substr(0, std::min<std::size_t>(next.text.size(), 32)));
+        if (head.empty() || head[0].kind != SqlToken::kWord ||
+            (head[0].text != "INSERT" && head[0].text != "UPDATE" && head[0].text != "DELETE" &&
+             head[0].text != "REPLACE" && head[0].text != "WITH"))
+          r.update_count = 0;
+      }
+    } else {
+      DescribeColumns(s, r.updatable ? 1 : 0, r, true);
+      if (!CollectRows(db, s, r, error)) return false;
+    }
+    out.push_back(std::move(r));
+  }
+}
+
+}  // namespace kestrion::server

@@ -1,0 +1,208 @@
+#include "server/client_link.h"
+
+#include <openssl/err.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+namespace kestrion::server {
+
+namespace {
+constexpr std::size_t kBufferSize = 64 * 1024;
+
+// Waits until fd is readable (or writable); 1 ready, 0 time-out, -1 error.
+int WaitFd(int fd, bool for_write, int timeout_ms) {
+  pollfd p{fd, static_cast<short>(for_write ? POLLOUT : POLLIN), 0};
+  for (;;) {
+    int r = ::poll(&p, 1, timeout_ms > 0 ? timeout_ms : -1);
+    if (r < 0 && errno == EINTR) continue;
+    if (r < 0) return -1;
+    return r > 0 ? 1 : 0;
+  }
+}
+}  // namespace
+
+ClientLink::ClientLink(int fd) : fd_(fd), buf_(kBufferSize) {}
+
+ClientLink::~ClientLink() {
+  if (ssl_) {
+    if (!shut_) SSL_shutdown(ssl_);
+    SSL_free(ssl_);
+  }
+  ::close(fd_);
+}
+
+void ClientLink::Shutdown() {
+  shut_ = true;
+  ::shutdown(fd_, SHUT_RDWR);
+}
+
+bool ClientLink::AcceptTls(SSL_CTX* ctx, int timeout_ms, std::string& error) {
+  ssl_ = SSL_new(ctx);
+  if (!ssl_ || SSL_set_fd(ssl_, fd_) != 1) {
+    error = "cannot create a TLS channel";
+    return false;
+  }
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  for (;;) {
+    ERR_clear_error();
+    int r = SSL_accept(ssl_);
+    if (r == 1) return true;
+    int e = SSL_get_error(ssl_, r);
+    int left = static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count());
+    if ((e == SSL_ERROR_WANT_READ || e == SSL_ERROR_WANT_WRITE) && left > 0 &&
+        WaitFd(fd_, e == SSL_ERROR_WANT_WRITE, left) == 1)
+      continue;
+    char buf[200];
+    unsigned long code = ERR_get_error();
+    ERR_clear_error();
+    if (code) {
+      ERR_error_string_n(code, buf, sizeof buf);
+      error = std::string("TLS handshake failed: ") + buf;
+    } else {
+      error = "TLS handshake failed";
+    }
+    return false;
+  }
+}
+
+bool ClientLink::Fill(int timeout_ms, bool& timed_out) {
+  timed_out = false;
+  if (shut_) return false;
+  if (begin_ == end_) begin_ = end_ = 0;
+  if (end_ == buf_.size()) {
+    if (begin_ > 0) {
+      std::memmove(buf_.data(), buf_.data() + begin_, end_ - begin_);
+      end_ -= begin_;
+      begin_ = 0;
+    } else {
+      buf_.resize(buf_.size() * 2);
+    }
+  }
+  for (;;) {
+    if (!(ssl_ && SSL_pending(ssl_) > 0)) {
+      int w = WaitFd(fd_, false, timeout_ms);
+      if (w == 0) {
+        timed_out = true;
+        return false;
+      }
+      if (w < 0) return false;
+    }
+    if (ssl_) {
+      ERR_clear_error();
+      int r = SSL_read(ssl_, buf_.data() + end_, static_cast<int>(buf_.size() - end_));
+      if (r > 0) {
+        end_ += static_cast<std::size_t>(r);
+        return true;
+      }
+      int e = SSL_get_error(ssl_, r);
+      if (e == SSL_ERROR_WANT_READ || e == SSL_ERROR_WANT_WRITE) continue;
+      return false;
+    }
+    ssize_t r = ::recv(fd_, buf_.data() + end_, buf_.size() - end_, 0);
+    if (r > 0) {
+      end_ += static_cast<std::size_t>(r);
+      return true;
+    }
+    if (r < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+    return false;
+  }
+}
+
+ClientLink::HeaderStatus ClientLink::ReadHeader(std::string& header, std::size_t max_bytes, int idle_ms,
+                                                int body_ms) {
+  header.clear();
+  bool timed_out = false;
+  // Skip what separates requests: zero bytes and stray line ends.
+  for (;;) {
+    while (begin_ < end_ && (buf_[begin_] == 0 || buf_[begin_] == '\r' || buf_[begin_] == '\n')) ++begin_;
+    if (begin_ < end_) break;
+    if (!Fill(idle_ms, timed_out)) return timed_out ? HeaderStatus::kTimeout : HeaderStatus::kClosed;
+  }
+  std::size_t scanned = 0;  // bytes of header already searched
+  for (;;) {
+    const char* data = reinterpret_cast<const char*>(buf_.data() + begin_);
+    std::size_t avail = end_ - begin_;
+    std::size_t from = scanned >= 3 ? scanned - 3 : 0;
+    std::string_view view(data, avail);
+    std::size_t pos = view.find("\r\n\r\n", from);
+    if (pos != std::string_view::npos) {
+      if (pos + 4 > max_bytes) return HeaderStatus::kTooLarge;
+      header.assign(data, pos + 4);
+      begin_ += pos + 4;
+      return HeaderStatus::kOk;
+    }
+    scanned = avail;
+    if (avail > max_bytes) return HeaderStatus::kTooLarge;
+    if (!Fill(body_ms, timed_out)) return timed_out ? HeaderStatus::kTimeout : HeaderStatus::kFailed;
+  }
+}
+
+bool ClientLink::ReadBytes(void* dst, std::size_t n) {
+  auto* out = static_cast<std::uint8_t*>(dst);
+  while (n > 0) {
+    if (begin_ == end_) {
+      bool timed_out;
+      if (!Fill(body_timeout_ms_, timed_out)) return false;
+    }
+    std::size_t take = std::min(n, end_ - begin_);
+    std::memcpy(out, buf_.data() + begin_, take);
+    begin_ += take;
+    out += take;
+    n -= take;
+  }
+  // Give back memory a large body made the buffer grow for.
+  if (begin_ == end_ && buf_.size() > 4 * kBufferSize) {
+    buf_.assign(kBufferSize, 0);
+    begin_ = end_ = 0;
+  }
+  return true;
+}
+
+void ClientLink::DiscardInput(int quiet_ms) {
+  for (;;) {
+    begin_ = end_ = 0;
+    bool timed_out;
+    if (!Fill(quiet_ms, timed_out)) return;
+  }
+}
+
+bool ClientLink::WriteBytes(const void* src, std::size_t n) { return SendAll(src, n); }
+
+bool ClientLink::SendAll(const void* data, std::size_t n) {
+  const auto* p = static_cast<const std::uint8_t*>(data);
+  while (n > 0) {
+    if (shut_) return false;
+    if (ssl_) {
+      ERR_clear_error();
+      int chunk = static_cast<int>(std::min<std::size_t>(n, 1 << 30));
+      int r = SSL_write(ssl_, p, chunk);
+      if (r > 0) {
+        p += r;
+        n -= static_cast<std::size_t>(r);
+        continue;
+      }
+      int e = SSL_get_error(ssl_, r);
+      if ((e == SSL_ERROR_WANT_WRITE || e == SSL_ERROR_WANT_READ) && WaitFd(fd_, e == SSL_ERROR_WANT_WRITE, 60000) == 1)
+        continue;
+      return false;
+    }
+    ssize_t r = ::send(fd_, p, n, MSG_NOSIGNAL);
+    if (r > 0) {
+      p += r;
+      n -= static_cast<std::size_t>(r);
+      continue;
+    }
+    if (r < 0 && errno == EINTR) continue;
+    if (r < 0 && errno == EAGAIN && WaitFd(fd_, true, 60000) == 1) continue;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace kestrion::server

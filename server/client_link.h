@@ -1,0 +1,62 @@
+// ClientLink: one accepted client socket, optionally inside TLS, with a
+// receive buffer. It reads request headers, serves body reads as a VStream
+// and sends each reply in one write call sequence.
+#pragma once
+
+#include <openssl/ssl.h>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "toolbox/stream.h"
+
+namespace kestrion::server {
+
+class ClientLink : public corvane::VStream {
+ public:
+  // Takes ownership of the socket.
+  explicit ClientLink(int fd);
+  ~ClientLink() override;
+
+  // Server-side TLS handshake; false on failure (the link is then unusable).
+  bool AcceptTls(SSL_CTX* ctx, int timeout_ms, std::string& error);
+
+  enum class HeaderStatus { kOk, kClosed, kTimeout, kTooLarge, kFailed };
+  // Reads up to and including CR LF CR LF (leading zero bytes, CR and LF are
+  // skipped). `idle_ms` bounds the silence before the first byte (0: none);
+  // once a header has begun, the rest must come within `body_ms` of silence.
+  HeaderStatus ReadHeader(std::string& header, std::size_t max_bytes, int idle_ms, int body_ms);
+
+  // Sends all bytes; false when the peer is gone.
+  bool SendAll(const void* data, std::size_t n);
+
+  // Silence allowed inside a request body before a read fails.
+  void set_body_timeout_ms(int ms) { body_timeout_ms_ = ms; }
+
+  // Discards buffered bytes and whatever arrives until `quiet_ms` pass silently.
+  void DiscardInput(int quiet_ms);
+
+  // Makes blocked reads and writes return (used when the server stops).
+  void Shutdown();
+  int fd() const { return fd_; }
+
+ protected:
+  bool ReadBytes(void* dst, std::size_t n) override;
+  bool WriteBytes(const void* src, std::size_t n) override;
+
+ private:
+  // Fills the buffer with at least one more byte; false on close, error or
+  // time-out (timeout_ms 0: wait without limit).
+  bool Fill(int timeout_ms, bool& timed_out);
+
+  int fd_;
+  SSL* ssl_ = nullptr;
+  std::vector<std::uint8_t> buf_;
+  std::size_t begin_ = 0, end_ = 0;
+  int body_timeout_ms_ = 60000;
+  std::atomic<bool> shut_{false};
+};
+
+}  // namespace kestrion::server

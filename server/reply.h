@@ -1,0 +1,35 @@
+// Reply builder: the header lines and the body go into one buffer so that a
+// reply leaves in a single send.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrion::server {
+
+class Reply {
+ public:
+  // Starts "<id> OK".
+  void Begin(std::string_view id);
+  void Field(std::string_view name, std::string_view value);
+  void Field(std::string_view name, long long value);
+  // Ends the header; body bytes may follow.
+  void EndHeader();
+  std::vector<std::uint8_t>& body() { return buf_; }
+  void Append(const void* data, std::size_t n);
+  void AppendI32(std::int32_t v);
+
+  // "<id> ERROR", "Error-Code:<code>", "Error-Description:<text on one line>", blank line.
+  void Error(std::string_view id, int code, std::string_view description);
+
+  const std::vector<std::uint8_t>& bytes() const { return buf_; }
+  void Clear() { buf_.clear(); }
+
+ private:
+  void Text(std::string_view s) { buf_.insert(buf_.end(), s.begin(), s.end()); }
+  std::vector<std::uint8_t> buf_;
+};
+
+}  // namespace kestrion::server

@@ -1,0 +1,31 @@
+// A parsed request header: identifier, command word and field lines.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrion::server {
+
+struct Request {
+  std::string id;       // first line up to its first space (the whole line without one)
+  std::string command;  // the word after the identifier; empty when none
+  struct Field {
+    std::string name;   // as sent, trimmed
+    std::string value;  // after the colon, leading and trailing spaces removed
+    std::string raw;    // after the colon, untouched
+  };
+  std::vector<Field> fields;
+
+  // Case-blind lookup of a field ("ROW-COUNT : 5" is found as "ROW-COUNT").
+  const std::string* Find(std::string_view name) const;
+  const Field* FindField(std::string_view name) const;
+  // A field read as a decimal integer; nothing when absent or not a number.
+  std::optional<long long> FindInt(std::string_view name) const;
+};
+
+// Parses a header that ends with CR LF CR LF.
+Request ParseRequest(std::string_view header);
+
+}  // namespace kestrion::server

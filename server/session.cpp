@@ -1,0 +1,314 @@
+#include "server/session.h"
+
+#include <chrono>
+
+#include "server/batch.h"
+#include "server/bulk_modify.h"
+#include "server/error_codes.h"
+#include "server/log.h"
+#include "server/parameter_body.h"
+#include "server/parameter_types.h"
+#include "server/result_description.h"
+#include "server/sql_tokens.h"
+#include "server/system_tables.h"
+#include "toolbox/base64.h"
+
+namespace kestrion::server {
+
+namespace {
+constexpr int kDefaultPageSize = 100;
+constexpr int kBodyTimeoutMs = 30000;
+}  // namespace
+
+Session::Session(ClientLink& link, const ServerOptions& options, std::string database_path, int number)
+    : link_(link), options_(options), database_path_(std::move(database_path)), number_(number) {
+  link_.set_body_timeout_ms(kBodyTimeoutMs);
+}
+
+Session::~Session() {
+  if (db_) sqlite3_close_v2(db_);
+}
+
+bool Session::OpenDatabase(std::string& error) {
+  if (db_) return true;
+  int rc = sqlite3_open_v2(database_path_.c_str(), &db_,
+                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+  if (rc != SQLITE_OK) {
+    error = db_ ? sqlite3_errmsg(db_) : "cannot open the database";
+    sqlite3_close_v2(db_);
+    db_ = nullptr;
+    return false;
+  }
+  sqlite3_busy_timeout(db_, 10000);
+  sqlite3_exec(db_, "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr);
+  if (!CreateSystemTables(db_)) {
+    error = sqlite3_errmsg(db_);
+    return false;
+  }
+  return true;
+}
+
+bool Session::Send() { return link_.SendAll(reply_.bytes().data(), reply_.bytes().size()); }
+
+Session::Next Session::Fail(const Request& req, int code, const std::string& text, Next next) {
+  reply_.Error(req.id, code, text);
+  if (LogEnabled(LogLevel::kDebug))
+    Log(LogLevel::kDebug, "client " + std::to_string(number_) + ": " + req.id + " " + req.command + " -> error " +
+                              std::to_string(code) + " " + text);
+  if (!Send()) return Next::kClose;
+  return next;
+}
+
+void Session::EndSession() {
+  kept_.clear();
+  logged_in_ = false;
+  if (db_ && !sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void Session::Run() {
+  std::string header;
+  const int idle_ms = options_.idle_timeout * 1000;
+  for (;;) {
+    auto status = link_.ReadHeader(header, kMaxHeaderBytes, idle_ms, kBodyTimeoutMs);
+    if (status == ClientLink::HeaderStatus::kTooLarge) {
+      Request req = ParseRequest(header.substr(0, header.find("\r\n")));
+      Fail(req, kHeaderTooLarge, "Request header larger than 1 MiB.");
+      break;
+    }
+    if (status == ClientLink::HeaderStatus::kTimeout) {
+      Log(LogLevel::kInfo, "client " + std::to_string(number_) + ": idle time-out");
+      break;
+    }
+    if (status != ClientLink::HeaderStatus::kOk) break;
+    Request req = ParseRequest(header);
+    if (Handle(req) == Next::kClose) break;
+  }
+  EndSession();
+}
+
+Session::Next Session::Handle(const Request& req) {
+  auto started = std::chrono::steady_clock::now();
+  const std::string& cmd = req.command;
+
+  // A parameter body follows exactly when the header names parameter kinds;
+  // read it first so that the stream stays aligned whatever happens next.
+  std::string sql;
+  std::vector<corvane::VValue> params;
+  bool has_sql = false;
+  if (const std::string* b64 = req.Find("STATEMENT-BASE64")) {
+    auto text = corvane::Base64DecodeText(*b64);
+    if (text) {
+      sql = std::move(*text);
+      has_sql = true;
+    }
+  }
+  if (const Request::Field* types = req.FindField("PARAMETER-TYPES")) {
+    if (!has_sql) return Fail(req, kBadParameterBody, "Parameters without a readable statement text.", Next::kClose);
+    std::string error;
+    if (!ReadParameterBody(link_, CountMarkers(sql), SplitParameterTypes(types->raw), params, error)) {
+      link_.ClearError();
+      return Fail(req, kBadParameterBody, error, Next::kClose);
+    }
+  }
+
+  Next next;
+  if (cmd == "LOGIN") {
+    next = Login(req);
+  } else if (cmd == "QUIT") {
+    reply_.Begin(req.id);
+    reply_.EndHeader();
+    Send();
+    next = Next::kClose;
+  } else if (cmd != "LOGOUT" && cmd != "PREPARE-STATEMENT" && cmd != "EXECUTE-STATEMENT" && cmd != "FETCH-RESULT" &&
+             cmd != "CLOSE-STATEMENT" && cmd != "BULK-MODIFY") {
+    next = Fail(req, kUnknownCommand, "Unknown command.");
+  } else if (!logged_in_) {
+    next = Fail(req, kNotLoggedIn, "Not logged in.");
+  } else if (cmd == "LOGOUT") {
+    next = Logout(req);
+  } else if (cmd == "PREPARE-STATEMENT" || cmd == "EXECUTE-STATEMENT") {
+    if (!has_sql) {
+      next = Fail(req, kBadRequest, "Missing or invalid STATEMENT-BASE64.");
+    } else {
+      if (MentionsSystemTables(sql)) RefreshSystemTables(db_);
+      next = cmd == "PREPARE-STATEMENT" ? Prepare(req, sql) : Execute(req, sql, params);
+    }
+  } else if (cmd == "FETCH-RESULT") {
+    next = Fetch(req);
+  } else if (cmd == "CLOSE-STATEMENT") {
+    next = Close(req);
+  } else {
+    next = BulkModify(req);
+  }
+  if (LogEnabled(LogLevel::kDebug)) {
+    auto us = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started).count();
+    Log(LogLevel::kDebug, "client " + std::to_string(number_) + ": " + req.id + " " + cmd +
+                              (has_sql ? " [" + sql.substr(0, 200) + "]" : std::string()) + " " +
+                              std::to_string(reply_.bytes().size()) + " bytes, " + std::to_string(us) + " us");
+  }
+  return next;
+}
+
+Session::Next Session::Login(const Request& req) {
+  const std::string* user64 = req.Find("USER-NAME-BASE64");
+  const std::string* pass64 = req.Find("USER-PASSWORD-BASE64");
+  auto user = corvane::Base64DecodeText(user64 ? *user64 : "");
+  auto pass = corvane::Base64DecodeText(pass64 ? *pass64 : "");
+  if (!user || !pass) return Fail(req, kBadRequest, "User name or password is not valid Base64.");
+  bool accepted = options_.users.empty();
+  for (const UserEntry& u : options_.users)
+    if (u.name == *user && u.password == *pass) accepted = true;
+  if (!accepted) {
+    Log(LogLevel::kInfo, "client " + std::to_string(number_) + ": login refused for '" + *user + "'");
+    return Fail(req, kLoginRefused, "Login refused: unknown user or wrong password.");
+  }
+  std::string error;
+  if (!OpenDatabase(error)) return Fail(req, kSqlErrorBase + SQLITE_CANTOPEN, "Cannot open the database: " + error);
+  EndSession();
+  logged_in_ = true;
+  Log(LogLevel::kInfo, "client " + std::to_string(number_) + ": logged in as '" + *user + "'");
+  reply_.Begin(req.id);
+  reply_.Field("Server-Name", "kestrion-server");
+  reply_.Field("Protocol-Version", "0.1a");
+  reply_.EndHeader();
+  return Send() ? Next::kContinue : Next::kClose;
+}
+
+Session::Next Session::Logout(const Request& req) {
+  EndSession();
+  reply_.Begin(req.id);
+  reply_.EndHeader();
+  return Send() ? Next::kContinue : Next::kClose;
+}
+
+Session::Next Session::Prepare(const Request& req, const std::string& sql) {
+  std::vector<ResultSet> results;
+  SqlError error;
+  if (!DescribeBatch(db_, sql, results, error)) return Fail(req, error.code, error.message);
+  reply_.Begin(req.id);
+  DescribeResults(reply_, results, false);
+  const std::string* describe = req.Find("describe-parameters");
+  if (describe && (*describe == "Y" || *describe == "y")) {
+    std::vector<std::string> kinds = DescribeParameterKinds(db_, sql);
+    if (!kinds.empty()) {
+      std::string list;
+      for (const std::string& k : kinds) {
+        if (!list.empty()) list.push_back(' ');
+        list += k;
+      }
+      reply_.Field("Parameter-Types", list);
+    }
+  }
+  reply_.EndHeader();
+  return Send() ? Next::kContinue : Next::kClose;
+}
+
+Session::Next Session::Execute(const Request& req, const std::string& sql,
+                               const std::vector<corvane::VValue>& params) {
+  KeptStatement kept;
+  SqlError error;
+  if (!ExecuteBatch(db_, sql, params, kept.results, error)) return Fail(req, error.code, error.message);
+  long long page = kDefaultPageSize;
+  if (auto p = req.FindInt("FIRST-PAGE-SIZE"); p && *p > 0) page = *p;
+
+  bool any_rows = false;
+  for (const ResultSet& r : kept.results) any_rows = any_rows || r.row_set;
+  std::int32_t id = 0;
+  if (any_rows) id = next_statement_id_++;
+
+  reply_.Begin(req.id);
+  DescribeResults(reply_, kept.results, true);
+  reply_.Field("Statement-ID", id);
+  std::size_t sent = 0;
+  const ResultSet* first = kept.results.empty() ? nullptr : &kept.results.front();
+  if (first && first->row_set) sent = std::min<std::size_t>(first->row_count(), static_cast<std::size_t>(page));
+  reply_.Field("Row-Count-Sent", static_cast<long long>(sent));
+  reply_.EndHeader();
+  if (first && !first->row_set) {
+    std::int64_t c = first->update_count;
+    reply_.AppendI32(static_cast<std::int32_t>(std::min<std::int64_t>(c, INT32_MAX)));
+  } else if (sent > 0) {
+    reply_.Append(first->page_data(0), first->page_size(0, sent - 1));
+  }
+  if (any_rows) kept_[id] = std::move(kept);
+  return Send() ? Next::kContinue : Next::kClose;
+}
+
+ResultSet* Session::FindResult(const Request& req, std::string& error) {
+  auto id = req.FindInt("STATEMENT-ID");
+  if (!id) {
+    error = "Missing STATEMENT-ID.";
+    return nullptr;
+  }
+  auto it = kept_.find(static_cast<std::int32_t>(*id));
+  if (it == kept_.end() || *id != it->first) {
+    error = "Unknown statement id " + std::to_string(*id) + ".";
+    return nullptr;
+  }
+  long long index = req.FindInt("COMMAND-INDEX").value_or(0);
+  if (index < 0 || index >= static_cast<long long>(it->second.results.size())) {
+    error = "Unknown result " + std::to_string(index) + " of statement " + std::to_string(*id) + ".";
+    return nullptr;
+  }
+  return &it->second.results[static_cast<std::size_t>(index)];
+}
+
+Session::Next Session::Fetch(const Request& req) {
+  std::string error;
+  ResultSet* r = FindResult(req, error);
+  if (!r) return Fail(req, kUnknownStatement, error);
+  if (!r->row_set) return Fail(req, kUnknownStatement, "That result is an update count, not rows.");
+  long long total = static_cast<long long>(r->row_count());
+  long long first = std::max(0LL, req.FindInt("FIRST-ROW-INDEX").value_or(0));
+  long long last = std::min(total - 1, req.FindInt("LAST-ROW-INDEX").value_or(total - 1));
+  long long count = last >= first ? last - first + 1 : 0;
+  reply_.Begin(req.id);
+  reply_.Field("Row-Count-Sent", count);
+  reply_.EndHeader();
+  if (count > 0)
+    reply_.Append(r->page_data(static_cast<std::size_t>(first)),
+                  r->page_size(static_cast<std::size_t>(first), static_cast<std::size_t>(last)));
+  return Send() ? Next::kContinue : Next::kClose;
+}
+
+Session::Next Session::Close(const Request& req) {
+  auto id = req.FindInt("STATEMENT-ID");
+  if (!id) return Fail(req, kBadRequest, "Missing STATEMENT-ID.");
+  if (*id != 0 && kept_.erase(static_cast<std::int32_t>(*id)) == 0)
+    return Fail(req, kUnknownStatement, "Unknown statement id " + std::to_string(*id) + ".");
+  reply_.Begin(req.id);
+  reply_.EndHeader();
+  return Send() ? Next::kContinue : Next::kClose;
+}
+
+Session::Next Session::BulkModify(const Request& req) {
+  // The body must be consumed whatever the header says, so read the count first.
+  auto count = req.FindInt("ROW-COUNT");
+  if (!count || *count < 0 || *count > 1000000) {
+    link_.DiscardInput(100);
+    return Fail(req, kBadBulkModify, "Missing or invalid ROW-COUNT.", Next::kClose);
+  }
+  std::string error;
+  ResultSet* r = FindResult(req, error);
+  if (!r || !r->updatable) {
+    link_.DiscardInput(100);
+    return Fail(req, r ? kBadBulkModify : kUnknownStatement, r ? "That result is not updatable." : error);
+  }
+  std::vector<BulkItem> items;
+  bool rest_unread = false;
+  if (!ReadBulkItems(link_, *r, *count, items, rest_unread, error)) {
+    link_.ClearError();
+    return Fail(req, kBadBulkModify, error, Next::kClose);
+  }
+  if (rest_unread) link_.DiscardInput(100);
+  std::vector<std::int64_t> ids;
+  SqlError sql_error;
+  if (!ApplyBulkItems(db_, *r, items, ids, sql_error)) return Fail(req, sql_error.code, sql_error.message);
+  reply_.Begin(req.id);
+  reply_.Field("Row-Count", static_cast<long long>(items.size()));
+  reply_.EndHeader();
+  for (std::int64_t id : ids) reply_.AppendI32(static_cast<std::int32_t>(id));
+  return Send() ? Next::kContinue : Next::kClose;
+}
+
+}  // namespace kestrion::server

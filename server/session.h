@@ -1,0 +1,62 @@
+// One client's session: its link, its SQLite connection, its login state and
+// the results it keeps. Runs on the client's own thread.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "server/client_link.h"
+#include "server/options.h"
+#include "server/reply.h"
+#include "server/request.h"
+#include "server/result_set.h"
+
+namespace kestrion::server {
+
+class Session {
+ public:
+  Session(ClientLink& link, const ServerOptions& options, std::string database_path, int number);
+  ~Session();
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  // Serves requests until the client quits, disconnects or breaks the protocol.
+  void Run();
+
+ private:
+  enum class Next { kContinue, kClose };
+  Next Handle(const Request& req);
+  Next Login(const Request& req);
+  Next Logout(const Request& req);
+  Next Prepare(const Request& req, const std::string& sql);
+  Next Execute(const Request& req, const std::string& sql, const std::vector<corvane::VValue>& params);
+  Next Fetch(const Request& req);
+  Next Close(const Request& req);
+  Next BulkModify(const Request& req);
+
+  Next Fail(const Request& req, int code, const std::string& text, Next next = Next::kContinue);
+  bool Send();
+  bool OpenDatabase(std::string& error);
+  void EndSession();
+  // The kept result named by STATEMENT-ID and COMMAND-INDEX, or null.
+  ResultSet* FindResult(const Request& req, std::string& error);
+
+  ClientLink& link_;
+  const ServerOptions& options_;
+  std::string database_path_;
+  int number_;
+  sqlite3* db_ = nullptr;
+  bool logged_in_ = false;
+  std::int32_t next_statement_id_ = 1;
+  std::map<std::int32_t, KeptStatement> kept_;
+  Reply reply_;
+};
+
+// The largest request header accepted.
+inline constexpr std::size_t kMaxHeaderBytes = 1 << 20;
+
+}  // namespace kestrion::server

@@ -1,0 +1,101 @@
+#include "server/time_text.h"
+
+#include <cstdio>
+
+namespace kestrion::server {
+
+namespace {
+// Reads exactly `n` digits at `pos`.
+bool Digits(std::string_view s, std::size_t& pos, int n, std::int64_t& out) {
+  if (pos + static_cast<std::size_t>(n) > s.size()) return false;
+  out = 0;
+  for (int i = 0; i < n; ++i) {
+    char c = s[pos + static_cast<std::size_t>(i)];
+    if (c < '0' || c > '9') return false;
+    out = out * 10 + (c - '0');
+  }
+  pos += static_cast<std::size_t>(n);
+  return true;
+}
+
+// "MM" or "MM:SS" or "MM:SS.fff" after the hours; adds to ms.
+bool MinutesSecondsFraction(std::string_view s, std::size_t& pos, std::int64_t& ms) {
+  std::int64_t mi, se = 0, frac = 0;
+  if (!Digits(s, pos, 2, mi) || mi > 59) return false;
+  if (pos < s.size() && s[pos] == ':') {
+    ++pos;
+    if (!Digits(s, pos, 2, se) || se > 59) return false;
+    if (pos < s.size() && s[pos] == '.') {
+      ++pos;
+      int count = 0;
+      while (pos < s.size() && s[pos] >= '0' && s[pos] <= '9') {
+        int d = s[pos] - '0';
+        if (count < 3) frac = frac * 10 + d;
+        else if (d != 0) return false;  // below a millisecond: not representable
+        ++count;
+        ++pos;
+      }
+      if (count == 0) return false;
+      for (int k = count; k < 3; ++k) frac *= 10;
+    }
+  }
+  ms += (mi * 60 + se) * 1000 + frac;
+  return true;
+}
+}  // namespace
+
+std::optional<corvane::VTime> ParseIsoTime(std::string_view s) {
+  std::size_t pos = 0;
+  std::int64_t y, mo, d;
+  if (!Digits(s, pos, 4, y) || pos >= s.size() || s[pos++] != '-' || !Digits(s, pos, 2, mo) || pos >= s.size() ||
+      s[pos++] != '-' || !Digits(s, pos, 2, d))
+    return std::nullopt;
+  std::int64_t ms = 0;
+  if (pos < s.size() && (s[pos] == ' ' || s[pos] == 'T')) {
+    ++pos;
+    std::int64_t h;
+    if (!Digits(s, pos, 2, h) || h > 23 || pos >= s.size() || s[pos++] != ':') return std::nullopt;
+    ms = h * 3600000;
+    if (!MinutesSecondsFraction(s, pos, ms)) return std::nullopt;
+  }
+  if (pos < s.size() && s[pos] == 'Z') ++pos;
+  if (pos != s.size()) return std::nullopt;
+  corvane::VTime t{static_cast<std::uint16_t>(y), static_cast<std::uint8_t>(mo), static_cast<std::uint8_t>(d),
+                   static_cast<std::uint32_t>(ms)};
+  if (!t.IsValid()) return std::nullopt;
+  return t;
+}
+
+std::string FormatIsoTime(const corvane::VTime& t) {
+  char buf[40];
+  if (t.ms == 0) {
+    std::snprintf(buf, sizeof buf, "%04u-%02u-%02u", t.year, t.month, t.day);
+  } else {
+    unsigned s = t.ms / 1000, frac = t.ms % 1000;
+    int n = std::snprintf(buf, sizeof buf, "%04u-%02u-%02u %02u:%02u:%02u", t.year, t.month, t.day, s / 3600,
+                          (s / 60) % 60, s % 60);
+    if (frac) std::snprintf(buf + n, sizeof buf - static_cast<std::size_t>(n), ".%03u", frac);
+  }
+  return buf;
+}
+
+std::optional<std::int64_t> ParseDurationText(std::string_view s) {
+  std::size_t pos = 0;
+  bool neg = false;
+  if (pos < s.size() && s[pos] == '-') {
+    neg = true;
+    ++pos;
+  }
+  std::int64_t h = 0;
+  int hd = 0;
+  while (pos < s.size() && s[pos] >= '0' && s[pos] <= '9') {
+    if (++hd > 9) return std::nullopt;
+    h = h * 10 + (s[pos++] - '0');
+  }
+  if (hd == 0 || pos >= s.size() || s[pos++] != ':') return std::nullopt;
+  std::int64_t ms = h * 3600000;
+  if (!MinutesSecondsFraction(s, pos, ms) || pos != s.size()) return std::nullopt;
+  return neg ? -ms : ms;
+}
+
+}  // namespace kestrion::server
