@@ -1,0 +1,17 @@
+#include "statement/convert_from_c.h"
+
+#include "statement/type_tables.h"
+
+namespace kestrion {
+
+ParameterValue MakeParameterValue(const ParameterBuffer& p, int16_t sql_class, corvane::VValue& out) {
+  ParameterValue r;
+  r.state = ReadParameterBuffer(p, out);
+  if (r.state != BufferValue::kValue) return r;
+  const corvane::VKind kind = KindOfClass(sql_class);
+  if (kind == corvane::VKind::Unknown) return r;
+  r.status = ConvertToKind(out, kind);
+  return r;
+}
+
+}  // namespace kestrion

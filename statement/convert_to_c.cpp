@@ -1,0 +1,113 @@
+#include "statement/convert_to_c.h"
+
+#include <cstring>
+
+#include "statement/hex_text.h"
+#include "statement/to_c_targets.h"
+#include "statement/value_reading.h"
+
+namespace kestrion {
+
+using corvane::VKind;
+using corvane::VValue;
+
+namespace to_c {
+
+CResult Fixed(const CTarget& t, const void* bytes, int64_t size) {
+  if (t.buffer != nullptr && t.capacity > 0)
+    std::memcpy(t.buffer, bytes, static_cast<std::size_t>(t.capacity < size ? t.capacity : size));
+  CResult r;
+  r.full_length = size;
+  r.delivered = t.capacity < size ? (t.capacity > 0 ? t.capacity : 0) : size;
+  return r;
+}
+
+CResult Guid(const CTarget& t, const VValue& v) {
+  corvane::VUUID u;
+  if (v.kind() == VKind::Uuid) {
+    u = v.uuid();
+  } else if (v.kind() == VKind::Text) {
+    // 32 hexadecimal digits, with or without the usual dashes and braces.
+    std::u16string_view text = v.text();
+    char16_t digits[32];
+    std::size_t n = 0;
+    for (char16_t c : text) {
+      if (c == u'-' || c == u'{' || c == u'}' || c == u' ') continue;
+      bool hex = (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+      if (!hex || n == 32) return {Conversion::kInvalidText, 0, 0};
+      digits[n++] = c;
+    }
+    if (n != 32) return {Conversion::kInvalidText, 0, 0};
+    for (std::size_t i = 0; i < 16; ++i) u.bytes[i] = HexByteAt(std::u16string_view(digits, 32), i);
+  } else if ((v.kind() == VKind::Blob || v.kind() == VKind::Image) && v.bytes().size() == 16) {
+    std::memcpy(u.bytes.data(), v.bytes().data(), 16);
+  } else {
+    return {Conversion::kNotPossible, 0, 0};
+  }
+  return Fixed(t, u.bytes.data(), 16);
+}
+
+}  // namespace to_c
+
+CResult ConvertToC(const CTarget& t, const VValue& v) {
+  switch (t.c_class) {
+    case kClassWChar:
+    case kClassChar:
+      return to_c::Text(t, v);
+    case kClassBinary:
+      return to_c::Binary(t, v);
+    case kClassNumeric:
+      return to_c::Numeric(t, v);
+    case kClassDate:
+    case kClassTime:
+    case kClassTimestamp:
+      return to_c::DateTime(t, v);
+    case kClassInterval:
+      return to_c::Interval(t, v);
+    case kClassGuid:
+      return to_c::Guid(t, v);
+    case kClassBit:
+    case kClassTinyInt:
+    case kClassSmallInt:
+    case kClassInteger:
+    case kClassBigInt: {
+      int64_t i = 0;
+      Conversion c = ReadAsInt64(v, i);
+      if (c != Conversion::kOk) return {c, 0, 0};
+      switch (t.c_class) {
+        case kClassBit: {
+          // Non-zero in the low 32 bits, as a 32-bit reading sees it.
+          uint8_t b = static_cast<int32_t>(i) != 0 ? 1 : 0;
+          return to_c::Fixed(t, &b, 1);
+        }
+        case kClassTinyInt: {
+          int8_t b = static_cast<int8_t>(i);
+          return to_c::Fixed(t, &b, 1);
+        }
+        case kClassSmallInt: {
+          int16_t s = static_cast<int16_t>(i);
+          return to_c::Fixed(t, &s, 2);
+        }
+        case kClassInteger: {
+          int32_t l = static_cast<int32_t>(i);
+          return to_c::Fixed(t, &l, 4);
+        }
+        default:
+          return to_c::Fixed(t, &i, 8);
+      }
+    }
+    case kClassReal:
+    case kClassDouble: {
+      double d = 0;
+      Conversion c = ReadAsDouble(v, d);
+      if (c != Conversion::kOk) return {c, 0, 0};
+      if (t.c_class == kClassDouble) return to_c::Fixed(t, &d, 8);
+      float f = static_cast<float>(d);
+      return to_c::Fixed(t, &f, 4);
+    }
+    default:
+      return {};  // no such target: nothing written, length 0
+  }
+}
+
+}  // namespace kestrion
