@@ -131,14 +131,17 @@ ClientLink::HeaderStatus ClientLink::ReadHeader(std::string& header, std::size_t
     std::size_t from = scanned >= 3 ? scanned - 3 : 0;
     std::string_view view(data, avail);
     std::size_t pos = view.find("\r\n\r\n", from);
+    if (pos != std::string_view::npos && pos + 4 > max_bytes) pos = std::string_view::npos;
+    if (pos == std::string_view::npos && avail > max_bytes) {
+      header.assign(data, std::min<std::size_t>(avail, 4096));  // enough for the first line
+      return HeaderStatus::kTooLarge;
+    }
     if (pos != std::string_view::npos) {
-      if (pos + 4 > max_bytes) return HeaderStatus::kTooLarge;
       header.assign(data, pos + 4);
       begin_ += pos + 4;
       return HeaderStatus::kOk;
     }
     scanned = avail;
-    if (avail > max_bytes) return HeaderStatus::kTooLarge;
     if (!Fill(body_ms, timed_out)) return timed_out ? HeaderStatus::kTimeout : HeaderStatus::kFailed;
   }
 }
@@ -165,11 +168,19 @@ bool ClientLink::ReadBytes(void* dst, std::size_t n) {
 }
 
 void ClientLink::DiscardInput(int quiet_ms) {
-  for (;;) {
+  auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (std::chrono::steady_clock::now() < limit) {
     begin_ = end_ = 0;
     bool timed_out;
     if (!Fill(quiet_ms, timed_out)) return;
   }
+}
+
+void ClientLink::CloseGracefully() {
+  // Unread input would make the close a reset that can destroy the reply
+  // still on its way; end sending first, then drop what the client still sends.
+  if (!ssl_) ::shutdown(fd_, SHUT_WR);
+  DiscardInput(200);
 }
 
 bool ClientLink::WriteBytes(const void* src, std::size_t n) { return SendAll(src, n); }

@@ -38,6 +38,9 @@ class ClientLink : public corvane::VStream {
   // Discards buffered bytes and whatever arrives until `quiet_ms` pass silently.
   void DiscardInput(int quiet_ms);
 
+  // Ends the connection after a reply that closes it (see the .cpp).
+  void CloseGracefully();
+
   // Makes blocked reads and writes return (used when the server stops).
   void Shutdown();
   int fd() const { return fd_; }

@@ -73,6 +73,7 @@ void Session::Run() {
     if (status == ClientLink::HeaderStatus::kTooLarge) {
       Request req = ParseRequest(header.substr(0, header.find("\r\n")));
       Fail(req, kHeaderTooLarge, "Request header larger than 1 MiB.");
+      link_.CloseGracefully();
       break;
     }
     if (status == ClientLink::HeaderStatus::kTimeout) {
@@ -81,7 +82,10 @@ void Session::Run() {
     }
     if (status != ClientLink::HeaderStatus::kOk) break;
     Request req = ParseRequest(header);
-    if (Handle(req) == Next::kClose) break;
+    if (Handle(req) == Next::kClose) {
+      if (req.command != "QUIT") link_.CloseGracefully();
+      break;
+    }
   }
   EndSession();
 }

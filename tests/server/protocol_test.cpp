@@ -1,0 +1,115 @@
+// Frame, login, error replies, resynchronisation and broken requests.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include "tests/server/raw_client.h"
+#include "tests/support/dev_server.h"
+
+using namespace kestrion_test;
+
+TEST(ServerProtocol, LoginAcceptedRefusedAndRequiredFirst) {
+  DevServer server({"--user", "ann:secret", "--user", "bob:pw"});
+  ASSERT_TRUE(server.ok()) << server.error();
+  RawClient c(server.port());
+  ASSERT_TRUE(c.connected());
+  // Before LOGIN only LOGIN and QUIT are served.
+  RawReply r = c.Execute("select 1");
+  EXPECT_EQ(r.header, "0.0 ERROR\r\nError-Code:3002\r\nError-Description:Not logged in.\r\n\r\n");
+  r = c.Login("ann", "wrong");
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(r.Field("Error-Code"), "3003");
+  r = c.Login("ann", "secret");
+  EXPECT_TRUE(r.ok) << r.header;
+  EXPECT_EQ(r.header.substr(0, 8), "0.2 OK\r\n");
+  EXPECT_TRUE(c.Execute("select 1").ok);
+  // LOGOUT ends the session: statements need a new LOGIN.
+  EXPECT_TRUE(c.Request("LOGOUT").ok);
+  EXPECT_EQ(c.Execute("select 1").Field("Error-Code"), "3002");
+  EXPECT_TRUE(c.Login("bob", "pw").ok);
+  EXPECT_EQ(c.Request("QUIT").header, "0.7 OK\r\n\r\n");
+  EXPECT_TRUE(c.WaitClosed());
+}
+
+TEST(ServerProtocol, AnyLoginWithoutUsersAndExactErrorLines) {
+  DevServer server;
+  ASSERT_TRUE(server.ok()) << server.error();
+  RawClient c(server.port());
+  EXPECT_TRUE(c.Login("", "").ok);
+  RawReply r = c.Execute("select * from missing_table");
+  EXPECT_EQ(r.header, "0.1 ERROR\r\nError-Code:4001\r\nError-Description:no such table: missing_table\r\n\r\n");
+  r = c.Request("NO-SUCH-COMMAND");
+  EXPECT_EQ(r.header, "0.2 ERROR\r\nError-Code:3001\r\nError-Description:Unknown command.\r\n\r\n");
+  // A first line without a space is all identifier and no command.
+  c.SendRaw("lonely\r\n\r\n");
+  EXPECT_EQ(c.Read().header, "lonely ERROR\r\nError-Code:3001\r\nError-Description:Unknown command.\r\n\r\n");
+  // The session goes on after errors.
+  EXPECT_TRUE(c.Execute("select 1").ok);
+}
+
+TEST(ServerProtocol, ResynchronisationRequestGetsTheAwaitedAnswer) {
+  DevServer server;
+  ASSERT_TRUE(server.ok()) << server.error();
+  RawClient c(server.port());
+  ASSERT_TRUE(c.Login().ok);
+  std::string bogus = "****7Please,8cOUld9yOu10reSEnd11tHE12bAZarD13?517302";
+  c.SendRaw(bogus + "\r\n\r\n");
+  EXPECT_EQ(c.Read().header,
+            bogus + " ERROR\r\nError-Code:3001\r\nError-Description:Unknown command.\r\n\r\n");
+  EXPECT_TRUE(c.Execute("select 1").ok);
+}
+
+TEST(ServerProtocol, OversizedHeaderIsRefusedAndClosed) {
+  DevServer server;
+  ASSERT_TRUE(server.ok()) << server.error();
+  RawClient c(server.port());
+  ASSERT_TRUE(c.Login().ok);
+  std::string big = "9.9 EXECUTE-STATEMENT\r\nSTATEMENT-BASE64: " + std::string((1 << 20) + 10, 'A');
+  c.SendRaw(big);
+  RawReply r = c.Read();
+  EXPECT_EQ(r.header, "9.9 ERROR\r\nError-Code:3004\r\nError-Description:Request header larger than 1 MiB.\r\n\r\n");
+  EXPECT_TRUE(c.WaitClosed());
+}
+
+TEST(ServerProtocol, ShortOrMalformedParameterBodyIsAnErrorAndCloses) {
+  DevServer server;
+  ASSERT_TRUE(server.ok()) << server.error();
+  {
+    // The body ends inside the value: the server answers and closes, not hangs.
+    RawClient c(server.port());
+    ASSERT_TRUE(c.Login().ok);
+    c.Send("EXECUTE-STATEMENT", {"STATEMENT-BASE64: " + B64("select ? + 1"), "PARAMETER-TYPES: VK_LONG8"},
+           {'1', 1, 2, 3});
+    c.ShutdownWrite();
+    RawReply r = c.Read();
+    EXPECT_EQ(r.Field("Error-Code"), "3007") << r.header;
+    EXPECT_TRUE(c.WaitClosed());
+  }
+  {
+    // A status byte that is neither '0' nor '1'.
+    RawClient c(server.port());
+    ASSERT_TRUE(c.Login().ok);
+    RawReply r = c.Execute("select ?", 100, " VK_LONG", {'7', 1, 0, 0, 0});
+    EXPECT_EQ(r.Field("Error-Code"), "3007");
+    EXPECT_TRUE(c.WaitClosed());
+  }
+  {
+    // '1' for a marker the line names no kind for.
+    RawClient c(server.port());
+    ASSERT_TRUE(c.Login().ok);
+    RawReply r = c.Execute("select ?, ?", 100, " VK_LONG", {'1', 1, 0, 0, 0, '1', 2, 0, 0, 0});
+    EXPECT_EQ(r.Field("Error-Code"), "3007");
+    EXPECT_TRUE(c.WaitClosed());
+  }
+}
+
+TEST(ServerProtocol, StopsCleanlyOnSigterm) {
+  DevServer server;
+  ASSERT_TRUE(server.ok()) << server.error();
+  RawClient idle(server.port());
+  ASSERT_TRUE(idle.Login().ok);
+  int status = server.Stop();
+  ASSERT_NE(status, -1) << "server did not stop";
+  EXPECT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_TRUE(idle.WaitClosed());
+}
