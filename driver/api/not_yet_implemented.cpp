@@ -21,6 +21,117 @@ KESTRION_EXPORT SQLRETURN SQL_API SQLCloseCursor(SQLHSTMT StatementHandle) {
   return NotImplemented(StatementHandle, HandleKind::Statement);
 }
 
+KESTRION_EXPORT SQLRETURN SQL_API SQLSetEnvAttr(SQLHENV EnvironmentHandle, SQLINTEGER Attribute, SQLPOINTER Value, SQLINTEGER StringLength) {
+  (void)Attribute;
+  (void)Value;
+  (void)StringLength;
+  return NotImplemented(EnvironmentHandle, HandleKind::Environment);
+}
+
+KESTRION_EXPORT SQLRETURN SQL_API SQLGetEnvAttr(SQLHENV EnvironmentHandle, SQLINTEGER Attribute, SQLPOINTER Value, SQLINTEGER BufferLength, SQLINTEGER *StringLength) {
+  (void)Attribute;
+  (void)Value;
+  (void)BufferLength;
+  (void)StringLength;
+  return NotImplemented(EnvironmentHandle, HandleKind::Environment);
+}
+
+KESTRION_EXPORT SQLRETURN SQL_API SQLSetConnectAttrW(SQLHDBC hdbc, SQLINTEGER fAttribute, SQLPOINTER rgbValue, SQLINTEGER cbValue) {
+  (void)fAttribute;
+  (void)rgbValue;
+  (void)cbValue;
+  return NotImplemented(hdbc, HandleKind::Connection);
+}
+
+KESTRION_EXPORT SQLRETURN SQL_API SQLGetConnectAttrW(SQLHDBC hdbc, SQLINTEGER fAttribute, SQLPOINTER rgbValue, SQLINTEGER cbValueMax, SQLINTEGER *pcbValue) {
+  (void)fAttribute;
+  (void)rgbValue;
+  (void)cbValueMax;
+  (void)pcbValue;
+  return NotImplemented(hdbc, HandleKind::Connection);
+}
+
+KESTRION_EXPORT SQLRETURN SQL_API SQLSetStmtAttrW(SQLHSTMT hstmt, SQLINTEGER fAttribute, SQLPOINTER rgbValue, SQLINTEGER cbValueMax) {
+  (void)fAttribute;
+  (void)rgbValue;
+  (void)cbValueMax;
+  return NotImplemented(hstmt, HandleKind::Statement);
+}
+
+KESTRION_EXPORT SQLRETURN SQL_API SQLGetStmtAttrW(SQLHSTMT hstmt, SQLINTEGER fAttribute, SQLPOINTER rgbValue, SQLINTEGER cbValueMax, SQLINTEGER *pcbValue) {
+  (void)fAttribute;
+  (void)rgbValue;
+  (void)cbValueMax;
+  (void)pcbValue;
+  return NotImplemented(hstmt, HandleKind::Statement);
+}
+
+KESTRION_EXPORT SQLRETURN SQL_API SQLSetDescFieldW(SQLHDESC DescriptorHandle, SQLSMALLINT RecNumber, SQLSMALLINT FieldIdentifier, SQLPOINTER Value, SQLINTEGER BufferLength) {
+  (void)RecNumber;
+  (void)FieldIdentifier;
+  (void)Value;
+  (void)BufferLength;
+  return NotImplemented(DescriptorHandle, HandleKind::Descriptor);
+}
+
+KESTRION_EXPORT SQLRETURN SQL_API SQLGetDescFieldW(SQLHDESC hdesc, SQLSMALLINT iRecord, SQLSMALLINT iField, SQLPOINTER rgbValue, SQLINTEGER cbValueMax, SQLINTEGER *pcbValue) {
+  (void)iRecord;
+  (void)iField;
+  (void)rgbValue;
+  (void)cbValueMax;
+  (void)pcbValue;
+  return NotImplemented(hdesc, HandleKind::Descriptor);
+}
+
+KESTRION_EXPORT SQLRETURN SQL_API SQLSetDescRec(SQLHDESC DescriptorHandle, SQLSMALLINT RecNumber, SQLSMALLINT Type, SQLSMALLINT SubType, SQLLEN Length, SQLSMALLINT Precision, SQLSMALLINT Scale, SQLPOINTER Data, SQLLEN *StringLength, SQLLEN *Indicator) {
+  (void)RecNumber;
+  (void)Type;
+  (void)SubType;
+  (void)Length;
+  (void)Precision;
+  (void)Scale;
+  (void)Data;
+  (void)StringLength;
+  (void)Indicator;
+  return NotImplemented(DescriptorHandle, HandleKind::Descriptor);
+}
+
+KESTRION_EXPORT SQLRETURN SQL_API SQLGetDescRecW(SQLHDESC hdesc, SQLSMALLINT iRecord, SQLWCHAR *szName, SQLSMALLINT cbNameMax, SQLSMALLINT *pcbName, SQLSMALLINT *pfType, SQLSMALLINT *pfSubType, SQLLEN *pLength, SQLSMALLINT *pPrecision, SQLSMALLINT *pScale, SQLSMALLINT *pNullable) {
+  (void)iRecord;
+  (void)szName;
+  (void)cbNameMax;
+  (void)pcbName;
+  (void)pfType;
+  (void)pfSubType;
+  (void)pLength;
+  (void)pPrecision;
+  (void)pScale;
+  (void)pNullable;
+  return NotImplemented(hdesc, HandleKind::Descriptor);
+}
+
+KESTRION_EXPORT SQLRETURN SQL_API SQLBindParameter(SQLHSTMT hstmt, SQLUSMALLINT ipar, SQLSMALLINT fParamType, SQLSMALLINT fCType, SQLSMALLINT fSqlType, SQLULEN cbColDef, SQLSMALLINT ibScale, SQLPOINTER rgbValue, SQLLEN cbValueMax, SQLLEN *pcbValue) {
+  (void)ipar;
+  (void)fParamType;
+  (void)fCType;
+  (void)fSqlType;
+  (void)cbColDef;
+  (void)ibScale;
+  (void)rgbValue;
+  (void)cbValueMax;
+  (void)pcbValue;
+  return NotImplemented(hstmt, HandleKind::Statement);
+}
+
+KESTRION_EXPORT SQLRETURN SQL_API SQLBindCol(SQLHSTMT StatementHandle, SQLUSMALLINT ColumnNumber, SQLSMALLINT TargetType, SQLPOINTER TargetValue, SQLLEN BufferLength, SQLLEN *StrLen_or_Ind) {
+  (void)ColumnNumber;
+  (void)TargetType;
+  (void)TargetValue;
+  (void)BufferLength;
+  (void)StrLen_or_Ind;
+  return NotImplemented(StatementHandle, HandleKind::Statement);
+}
+
 KESTRION_EXPORT SQLRETURN SQL_API SQLSetPos(SQLHSTMT hstmt, SQLSETPOSIROW irow, SQLUSMALLINT fOption, SQLUSMALLINT fLock) {
   (void)irow;
   (void)fOption;
