@@ -26,14 +26,15 @@ except pyodbc.Error as e:
 
 print(f"connected to DSN={dsn}")
 for name, sql in [
-    ("customers", "SELECT id, name, city, balance FROM customers ORDER BY id LIMIT 5"),
+    ("customers", "SELECT id, name, email, vip, created FROM customers ORDER BY id LIMIT 5"),
+    ("products", "SELECT code, title, price, stock FROM products WHERE price > ? ORDER BY price DESC LIMIT 5"),
     ("orders per customer",
      "SELECT c.name, COUNT(o.id) AS orders FROM customers c LEFT JOIN orders o "
      "ON o.customer_id = c.id GROUP BY c.name ORDER BY orders DESC, c.name LIMIT 5"),
 ]:
     try:
         cur = conn.cursor()
-        cur.execute(sql)
+        cur.execute(sql, 400) if "?" in sql else cur.execute(sql)
         show(name, cur.fetchall(), [d[0] for d in cur.description])
     except pyodbc.Error as e:
         print(f"\n== {name}: the driver answered {e}")

@@ -35,7 +35,7 @@ INI
 
 echo
 echo "== isql KestrionDemo"
-printf 'SELECT id, name, city FROM customers ORDER BY id LIMIT 5\n' | isql -v -b KestrionDemo || true
+printf 'SELECT id, name, email FROM customers ORDER BY id LIMIT 5\n' | isql -v -b KestrionDemo || true
 echo
 echo "== pyodbc"
 /usr/bin/python3 scripts/demo.py KestrionDemo || true
