@@ -2,7 +2,9 @@
 // descriptors, and its link to the server while connected.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <string_view>
 
 #include "driver/handle.h"
 #include "protocol/session.h"
@@ -28,6 +30,26 @@ class CHConnection : public CSQLHandle {
   static int32_t NextConnectionNumber();
 
   Session session;
+
+  // Connection attributes (connection_attributes.cpp), for driver code.
+  int32_t query_timeout() const;
+  int32_t login_timeout() const;
+  int32_t connection_timeout() const;
+  int32_t packet_size() const;
+  bool autocommit() const;
+  int32_t access_mode() const;
+  int32_t txn_isolation() const;
+  const corvane::VString& current_catalog() const;
+  void set_autocommit(bool on);
+  void set_current_catalog(std::u16string_view catalog);
+  // The liveness probe behind SQL_ATTR_CONNECTION_DEAD.
+  bool IsLinkAlive() const { return session.LinkAlive(); }
+
+  static constexpr int kAttributeCount = 18;
+
+ private:
+  static std::array<AttributeCell, kAttributeCount> DefaultAttributes();
+  std::array<AttributeCell, kAttributeCount> attributes_ = DefaultAttributes();
 };
 
 }  // namespace kestrion

@@ -18,6 +18,7 @@ CHDescriptor::CHDescriptor(CHConnection* connection)
 
 CHDescriptor::~CHDescriptor() {
   if (defunct()) return;
+  ReleaseFromStatements();
   records.clear();
   count_cell = AttributeCell::Int16(-1);
   DestroyChildren();

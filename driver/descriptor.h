@@ -38,6 +38,19 @@ class CHDescriptor : public CSQLHandle {
   // bookmark record, so there are count + 1 records).
   void SetCount(int16_t count);
 
+  // The stored role code, plus 32 when a registered statement is associated
+  // and the bit of the first of its current-descriptor roles (parameter
+  // application, parameter implementation, row application, row
+  // implementation) that holds this descriptor.
+  int32_t EffectiveRole() const;
+  // A record by number; null outside 0..count.
+  DescriptorRecord* record(int n) {
+    return n >= 0 && n < static_cast<int>(records.size()) ? &records[static_cast<size_t>(n)] : nullptr;
+  }
+  // Called on destruction: the statements of the connection that use this
+  // descriptor go back to their implicit ones.
+  void ReleaseFromStatements();
+
   AttributeCell count_cell = AttributeCell::Int16(-1);
   AttributeCell alloc_type_cell = AttributeCell::Int16(SQL_DESC_ALLOC_AUTO);
   CHStatement* associated_statement = nullptr;

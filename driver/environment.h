@@ -25,6 +25,12 @@ class CHEnvironment : public CSQLHandle {
 
  private:
   CHEnvironment() : CSQLHandle(HandleKind::Environment, nullptr) {}
+
+  // Attribute cells (environment_attributes.cpp).
+  AttributeCell odbc_version_cell_ = AttributeCell::Int32(SQL_OV_ODBC3);
+  AttributeCell connection_pooling_cell_ = AttributeCell::Int32(0);
+  AttributeCell cp_match_cell_ = AttributeCell::Int32(0);
+  AttributeCell output_nts_cell_ = AttributeCell::Int32(SQL_TRUE);
 };
 
 }  // namespace kestrion
