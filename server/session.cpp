@@ -227,6 +227,8 @@ Session::Next Session::Execute(const Request& req, const std::string& sql,
   const ResultSet* first = kept.results.empty() ? nullptr : &kept.results.front();
   if (first && first->row_set) sent = std::min<std::size_t>(first->row_count(), static_cast<std::size_t>(page));
   reply_.Field("Row-Count-Sent", static_cast<long long>(sent));
+  std::size_t body = first && !first->row_set ? 4 : sent > 0 ? first->page_size(0, sent - 1) : 0;
+  reply_.Field("Body-Length", static_cast<long long>(body));
   reply_.EndHeader();
   if (first && !first->row_set) {
     std::int64_t c = first->update_count;
@@ -268,6 +270,9 @@ Session::Next Session::Fetch(const Request& req) {
   long long count = last >= first ? last - first + 1 : 0;
   reply_.Begin(req.id);
   reply_.Field("Row-Count-Sent", count);
+  reply_.Field("Body-Length", count > 0 ? static_cast<long long>(r->page_size(static_cast<std::size_t>(first),
+                                                                              static_cast<std::size_t>(last)))
+                                        : 0LL);
   reply_.EndHeader();
   if (count > 0)
     reply_.Append(r->page_data(static_cast<std::size_t>(first)),
@@ -310,6 +315,7 @@ Session::Next Session::BulkModify(const Request& req) {
   if (!ApplyBulkItems(db_, *r, items, ids, sql_error)) return Fail(req, sql_error.code, sql_error.message);
   reply_.Begin(req.id);
   reply_.Field("Row-Count", static_cast<long long>(items.size()));
+  reply_.Field("Body-Length", static_cast<long long>(4 * ids.size()));
   reply_.EndHeader();
   for (std::int64_t id : ids) reply_.AppendI32(static_cast<std::int32_t>(id));
   return Send() ? Next::kContinue : Next::kClose;

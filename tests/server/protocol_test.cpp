@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <chrono>
+#include <thread>
+
 #include "tests/server/raw_client.h"
 #include "tests/support/dev_server.h"
 
@@ -112,4 +115,24 @@ TEST(ServerProtocol, StopsCleanlyOnSigterm) {
   EXPECT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
   EXPECT_TRUE(idle.WaitClosed());
+}
+
+TEST(ServerProtocol, IdleTimeoutAndConnectionLimit) {
+  DevServer server({"--idle-timeout", "1", "--max-connections", "1"});
+  ASSERT_TRUE(server.ok()) << server.error();
+  RawClient first(server.port());
+  ASSERT_TRUE(first.Login().ok);
+  // The one allowed connection is taken: the next one is closed at once.
+  RawClient second(server.port());
+  EXPECT_TRUE(second.WaitClosed());
+  // Silent for more than a second: disconnected.
+  EXPECT_TRUE(first.WaitClosed());
+  // Its slot is free again once the server has noticed.
+  bool served = false;
+  for (int i = 0; i < 100 && !served; ++i) {
+    RawClient third(server.port());
+    served = third.Login().ok;
+    if (!served) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_TRUE(served);
 }

@@ -126,15 +126,20 @@ int RawClient::RecvSome(std::uint8_t* dst, std::size_t n, int timeout_ms) {
 bool RawClient::ReadBytes(void* dst, std::size_t n) {
   auto* out = static_cast<std::uint8_t*>(dst);
   while (n > 0) {
-    if (pending_.empty()) {
-      std::uint8_t buf[65536];
-      int r = RecvSome(buf, sizeof buf, 10000);
-      if (r <= 0) return false;
-      pending_.assign(buf, buf + r);
+    if (pending_pos_ == pending_.size()) {
+      pending_.resize(65536);
+      int r = RecvSome(pending_.data(), pending_.size(), 10000);
+      if (r <= 0) {
+        pending_.clear();
+        pending_pos_ = 0;
+        return false;
+      }
+      pending_.resize(static_cast<std::size_t>(r));
+      pending_pos_ = 0;
     }
-    std::size_t take = std::min(n, pending_.size());
-    std::memcpy(out, pending_.data(), take);
-    pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(take));
+    std::size_t take = std::min(n, pending_.size() - pending_pos_);
+    std::memcpy(out, pending_.data() + pending_pos_, take);
+    pending_pos_ += take;
     out += take;
     n -= take;
   }

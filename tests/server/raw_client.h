@@ -65,7 +65,8 @@ class RawClient : public corvane::VStream {
   SSL_CTX* ctx_ = nullptr;
   SSL* ssl_ = nullptr;
   int request_ = 0;
-  std::vector<std::uint8_t> pending_;
+  std::vector<std::uint8_t> pending_;  // received, not yet consumed from pending_pos_
+  std::size_t pending_pos_ = 0;
 };
 
 std::string B64(const std::string& text);

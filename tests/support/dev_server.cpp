@@ -12,6 +12,8 @@
 #include <sstream>
 #include <thread>
 
+#include <gtest/gtest.h>
+
 namespace kestrion_test {
 
 namespace {
@@ -103,9 +105,16 @@ int DevServer::Stop(int timeout_ms) {
 }
 
 DevServer::~DevServer() {
-  if (pid_ > 0 && Stop() == -1) {
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
+  if (pid_ > 0) {
+    int status = Stop();
+    if (status == -1) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+      ADD_FAILURE() << "kestrion-server did not stop on SIGTERM; its log:\n" << Log();
+    } else if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+      // A crash or a sanitizer report in the server fails the test that ran it.
+      ADD_FAILURE() << "kestrion-server ended with status " << status << "; its log:\n" << Log();
+    }
   }
   if (!dir_.empty()) {
     std::remove((dir_ + "/port").c_str());
