@@ -83,7 +83,8 @@ bool IsSystemTable(const char* name) {
 }
 
 // When `stmt` is a plain SELECT of columns of one rowid table, returns a
-// statement that also selects the row id as its first column.
+// statement that also selects the row id, as its last column (so that
+// positional ORDER BY terms keep their meaning).
 StmtPtr UpdatableVariant(sqlite3* db, sqlite3_stmt* stmt, std::string& table) {
   int n = sqlite3_column_count(stmt);
   if (n == 0 || !sqlite3_stmt_readonly(stmt)) return nullptr;
@@ -104,34 +105,40 @@ StmtPtr UpdatableVariant(sqlite3* db, sqlite3_stmt* stmt, std::string& table) {
   const char* sql = sqlite3_sql(stmt);
   std::vector<SqlToken> tokens = TokenizeSql(sql);
   if (tokens.empty() || tokens[0].kind != SqlToken::kWord || tokens[0].text != "SELECT") return nullptr;
-  int from_count = 0;
+  int from_count = 0, depth = 0;
+  std::size_t from_offset = 0;
   for (const SqlToken& tk : tokens) {
+    if (tk.kind == SqlToken::kSymbol && tk.text == "(") ++depth;
+    if (tk.kind == SqlToken::kSymbol && tk.text == ")") --depth;
     if (tk.kind != SqlToken::kWord) continue;
     if (tk.text == "DISTINCT" || tk.text == "GROUP" || tk.text == "UNION" || tk.text == "INTERSECT" ||
         tk.text == "EXCEPT" || tk.text == "OVER" || tk.text == "HAVING" || tk.text == "JOIN" || tk.text == "VALUES")
       return nullptr;
-    if (tk.text == "FROM") ++from_count;
+    if (tk.text == "FROM") {
+      ++from_count;
+      if (depth == 0) from_offset = tk.offset;
+    }
   }
-  if (from_count != 1) return nullptr;
-  std::string rewritten(sql, tokens[0].offset + 6);
-  rewritten += " _rowid_ AS [";
+  if (from_count != 1 || from_offset == 0) return nullptr;
+  std::string rewritten(sql, from_offset);
+  rewritten += ", _rowid_ AS [";
   rewritten += kRowIdAlias;
-  rewritten += "],";
-  rewritten += sql + tokens[0].offset + 6;
+  rewritten += "] ";
+  rewritten += sql + from_offset;
   sqlite3_stmt* s = nullptr;
   if (sqlite3_prepare_v2(db, rewritten.c_str(), -1, &s, nullptr) != SQLITE_OK || !s) return nullptr;
   StmtPtr p(s);
   if (sqlite3_column_count(s) != n + 1) return nullptr;
-  const char* rt = sqlite3_column_table_name(s, 0);
+  const char* rt = sqlite3_column_table_name(s, n);
   if (!rt || std::strcmp(rt, t0) != 0) return nullptr;
   table = t0;
   return p;
 }
 
-void DescribeColumns(sqlite3_stmt* s, int first, ResultSet& r, bool undeclared_as_unknown) {
-  int n = sqlite3_column_count(s);
+// Describes the first `n` columns of `s`.
+void DescribeColumns(sqlite3_stmt* s, int n, ResultSet& r, bool undeclared_as_unknown) {
   r.columns.clear();
-  for (int i = first; i < n; ++i) {
+  for (int i = 0; i < n; ++i) {
     ResultColumn c;
     const char* name = sqlite3_column_name(s, i);
     c.alias = name ? name : "";
@@ -171,10 +178,11 @@ struct HeldCell {
   }
 };
 
-// Steps `s` to the end, encoding every row into `r`.
+// Steps `s` to the end, encoding every row into `r`. For an updatable
+// result the statement's last column is the row id, sent first.
 bool CollectRows(sqlite3* db, sqlite3_stmt* s, ResultSet& r, SqlError& error) {
-  const int n = sqlite3_column_count(s);
-  const int first = r.updatable ? 1 : 0;
+  const int n = static_cast<int>(r.columns.size());
+  const int width = sqlite3_column_count(s);
   bool all_known = true;
   for (const ResultColumn& c : r.columns)
     if (c.kind == VKind::Unknown) all_known = false;
@@ -184,19 +192,19 @@ bool CollectRows(sqlite3* db, sqlite3_stmt* s, ResultSet& r, SqlError& error) {
   int rc;
   while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
     if (all_known) {
-      if (r.updatable) EncodeCell(r.rows, VKind::Long, CellFromColumn(s, 0));
-      for (int i = first; i < n; ++i) EncodeCell(r.rows, r.columns[static_cast<std::size_t>(i - first)].kind, CellFromColumn(s, i));
+      if (r.updatable) EncodeCell(r.rows, VKind::Long, CellFromColumn(s, n));
+      for (int i = 0; i < n; ++i) EncodeCell(r.rows, r.columns[static_cast<std::size_t>(i)].kind, CellFromColumn(s, i));
       r.offsets.push_back(r.rows.size());
       continue;
     }
-    for (int i = 0; i < n; ++i) {
+    for (int i = 0; i < width; ++i) {
       SqlCell c = CellFromColumn(s, i);
       HeldCell h;
       h.type = c.type;
       h.i = c.i;
       h.d = c.d;
       if (c.p) h.bytes.assign(reinterpret_cast<const char*>(c.p), static_cast<std::size_t>(c.n));
-      if (i >= first && c.type != SQLITE_NULL) seen[static_cast<std::size_t>(i - first)] |= 1u << c.type;
+      if (i < n && c.type != SQLITE_NULL) seen[static_cast<std::size_t>(i)] |= 1u << c.type;
       held.push_back(std::move(h));
     }
   }
@@ -207,10 +215,10 @@ bool CollectRows(sqlite3* db, sqlite3_stmt* s, ResultSet& r, SqlError& error) {
   if (!all_known) {
     for (std::size_t k = 0; k < r.columns.size(); ++k)
       if (r.columns[k].kind == VKind::Unknown) r.columns[k].kind = KindFromClasses(seen[k]);
-    for (std::size_t row = 0; row * static_cast<std::size_t>(n) < held.size(); ++row) {
-      const HeldCell* cells = &held[row * static_cast<std::size_t>(n)];
-      if (r.updatable) EncodeCell(r.rows, VKind::Long, cells[0].view());
-      for (int i = first; i < n; ++i) EncodeCell(r.rows, r.columns[static_cast<std::size_t>(i - first)].kind, cells[i].view());
+    for (std::size_t row = 0; row * static_cast<std::size_t>(width) < held.size(); ++row) {
+      const HeldCell* cells = &held[row * static_cast<std::size_t>(width)];
+      if (r.updatable) EncodeCell(r.rows, VKind::Long, cells[n].view());
+      for (int i = 0; i < n; ++i) EncodeCell(r.rows, r.columns[static_cast<std::size_t>(i)].kind, cells[i].view());
       r.offsets.push_back(r.rows.size());
     }
   }
@@ -244,7 +252,7 @@ bool DescribeBatch(sqlite3* db, std::string_view sql, std::vector<ResultSet>& ou
     } else {
       std::string table;
       StmtPtr variant = UpdatableVariant(db, s, table);
-      DescribeColumns(s, 0, r, false);
+      DescribeColumns(s, sqlite3_column_count(s), r, false);
       if (variant) {
         r.updatable = true;
         r.table = table;
@@ -270,7 +278,8 @@ bool ExecuteBatch(sqlite3* db, std::string_view sql, const std::vector<corvane::
     ResultSet r;
     sqlite3_stmt* s = next.stmt.get();
     StmtPtr variant;
-    if (sqlite3_column_count(s) > 0) {
+    const int columns = sqlite3_column_count(s);
+    if (columns > 0) {
       variant = UpdatableVariant(db, s, r.table);
       if (variant) {
         s = variant.get();
@@ -311,7 +320,7 @@ bool ExecuteBatch(sqlite3* db, std::string_view sql, const std::vector<corvane::
           r.update_count = 0;
       }
     } else {
-      DescribeColumns(s, r.updatable ? 1 : 0, r, true);
+      DescribeColumns(s, columns, r, true);
       if (!CollectRows(db, s, r, error)) return false;
     }
     out.push_back(std::move(r));

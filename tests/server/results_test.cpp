@@ -78,6 +78,12 @@ TEST_F(ServerResults, PagingKeepsTheResultAndClampsTheRange) {
   r = c().Request("FETCH-RESULT", {"STATEMENT-ID: " + id, "COMMAND-INDEX: 0", "FIRST-ROW-INDEX: 0",
                                    "LAST-ROW-INDEX: 9", "OUTPUT-MODE: RELEASE"});
   EXPECT_EQ(r.Field("Error-Code"), "3006");
+  // The row id travels in front, yet positional ORDER BY keeps its meaning.
+  r = c().Execute("select label, n from paging order by 2 desc limit 1");
+  ASSERT_TRUE(r.ok) << r.header;
+  rows = c().ReadRows(1, {VKind::Long, VKind::Text, VKind::Long});
+  EXPECT_EQ(rows[0][0].integer(), 100);
+  EXPECT_EQ(rows[0][2].integer(), 99);
   // A page size that is no number means 100.
   r = c().Execute("select n from paging", 0);
   EXPECT_EQ(r.Field("Row-Count-Sent"), "100");
