@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <thread>
@@ -122,7 +123,12 @@ void Server::Run() {
     if (stopping_ || (p[1].revents & POLLIN)) break;
     if (!(p[0].revents & POLLIN)) continue;
     int fd = ::accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd < 0) continue;
+    if (fd < 0) {
+      // Out of descriptors or memory: wait a little instead of spinning.
+      if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      continue;
+    }
     {
       std::lock_guard lock(mutex_);
       if (active_ >= options_.max_connections) {
