@@ -68,6 +68,16 @@ TEST(ServerBulkModify, InsertUpdateDeleteByRowId) {
   EXPECT_EQ(r.Field("Error-Code"), "3009");
   r = c.Execute("select count(*) from pets");
   EXPECT_EQ(c.ReadRows(1, {VKind::Long8})[0][0].integer(), 3);
+  // Positioning changes nothing; its column items are skipped.
+  fields = head;
+  fields.push_back("ROW-COUNT : 1");
+  r = c.Request("BULK-MODIFY", fields, {'5', 1, 0, '1', 9, 0, 0, 0});
+  EXPECT_TRUE(r.ok) << r.header;
+  // An impossible date is refused, not stored.
+  ASSERT_TRUE(c.Execute("create table days(d DATE)").ok);
+  c.ReadBytesExact(4);
+  r = c.Execute("insert into days values (?)", 100, " VK_TIME", {'1', 0xE8, 0x07, 2, 30, 0, 0, 0, 0});
+  EXPECT_EQ(r.Field("Error-Code"), "4020") << r.header;
   // A result that is not updatable is refused.
   r = c.Execute("select count(*) from pets");
   c.ReadRows(1, {VKind::Long8});

@@ -96,6 +96,14 @@ TEST(ServerProtocol, ShortOrMalformedParameterBodyIsAnErrorAndCloses) {
     EXPECT_TRUE(c.WaitClosed());
   }
   {
+    // A text announcing two billion units: refused at once, no huge buffer.
+    RawClient c(server.port());
+    ASSERT_TRUE(c.Login().ok);
+    RawReply r = c.Execute("select ?", 100, " VK_TEXT", {'1', 0x01, 0x00, 0x00, 0x80, 'a', 0});
+    EXPECT_EQ(r.Field("Error-Code"), "3007");
+    EXPECT_TRUE(c.WaitClosed());
+  }
+  {
     // '1' for a marker the line names no kind for.
     RawClient c(server.port());
     ASSERT_TRUE(c.Login().ok);
