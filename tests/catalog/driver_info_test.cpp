@@ -223,11 +223,15 @@ TEST_F(GetInfo, OdbcVersionAnswers) {
   EXPECT_EQ(Text(SQL_DRIVER_ODBC_VER), u"03.52");
   EXPECT_EQ(Text(SQL_ODBC_VER), u"03.52.0000");
   EXPECT_EQ(Number(SQL_ALTER_TABLE, 32), 40u);
-  SetOdbcVersion(SQL_OV_ODBC2);
+  ASSERT_EQ(SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC2), 0),
+            SQL_SUCCESS);
   EXPECT_EQ(Text(SQL_DRIVER_ODBC_VER), u"02.00");
   EXPECT_EQ(Text(SQL_ODBC_VER), u"02.00.0000");
   EXPECT_EQ(Number(SQL_ALTER_TABLE, 32), 3u);
-  // ODBC 3.8 behaviour is ODBC 3 behaviour.
+  ASSERT_EQ(SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0),
+            SQL_SUCCESS);
+  EXPECT_EQ(Text(SQL_ODBC_VER), u"03.52.0000");
+  // Should the environment ever accept ODBC 3.8 behaviour, it answers as 3.
   SetOdbcVersion(SQL_OV_ODBC3_80);
   EXPECT_EQ(Text(SQL_DRIVER_ODBC_VER), u"03.52");
   EXPECT_EQ(Number(SQL_ALTER_TABLE, 32), 40u);
