@@ -1,5 +1,6 @@
 #include "server/cell_encoder.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -93,7 +94,7 @@ int HexDigit(char c) {
 
 std::size_t AppendUtf16(std::vector<std::uint8_t>& o, const unsigned char* s, std::size_t n) {
   std::size_t units = 0;
-  o.reserve(o.size() + 2 * n);
+  if (o.capacity() - o.size() < 2 * n) o.reserve(std::max(2 * o.capacity(), o.size() + 2 * n));
   auto unit = [&](std::uint32_t u) {
     o.push_back(static_cast<std::uint8_t>(u));
     o.push_back(static_cast<std::uint8_t>(u >> 8));
