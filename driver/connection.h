@@ -30,6 +30,9 @@ class CHConnection : public CSQLHandle {
   static int32_t NextConnectionNumber();
 
   Session session;
+  // The link on which a server transaction opened by the driver (autocommit
+  // off) is in progress; null when none is.
+  const void* transaction_link = nullptr;
 
   // Connection attributes (connection_attributes.cpp), for driver code.
   int32_t query_timeout() const;

@@ -1,9 +1,79 @@
 // The execution state of a statement: text, reply lists, result description
-// state and row cache.
+// state, row cache, SQLGetData position and data-at-execution pieces.
 #pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include <sql.h>
+
+#include "protocol/receive_buffer.h"
+#include "statement/reply_lists.h"
+#include "statement/row_cache.h"
+#include "toolbox/vstring.h"
 
 namespace kestrion {
 
-struct StatementState {};
+// The data of a data-at-execution parameter, gathered by SQLPutData. It is
+// sent in place of the application's buffer; the application's descriptor
+// (its token, length and marker) is never changed.
+struct PieceBuffer {
+  std::vector<std::uint8_t> bytes;
+  bool null = false;  // SQLPutData with SQL_NULL_DATA
+};
+
+struct StatementState {
+  // The statement text after the rewrite, and its number of '?' markers.
+  corvane::VString text;
+  std::int16_t marker_count = 0;
+  // The open result on the server; 0 when none.
+  std::int32_t statement_id = 0;
+  // Raised by one each time a result is described; -1 before the first.
+  std::int16_t result_index = -1;
+  ReplyLists lists;
+
+  // Result state.
+  bool described = false;
+  bool updatable = false;
+  bool result_set_open = false;
+  std::int64_t total_rows = 0;  // rows of the current result ("Row-Count")
+  std::int64_t row_count = 0;   // what SQLRowCount answers
+
+  // The row cache and the number of rows the execute reply brought (the
+  // shortest page asked for later).
+  RowCache cache;
+  std::int32_t first_page_rows = 0;
+  // Per column, the largest data length seen in the last page (text with its
+  // terminator, binary in bytes); -1 for a column of no such kind.
+  std::vector<std::int64_t> column_lengths;
+
+  // SQLGetData position: the column being read in pieces (-1 none) and the
+  // bytes of it already delivered.
+  std::int16_t getdata_column = -1;
+  std::int64_t getdata_offset = 0;
+
+  // 1-based result row of the first row of the current rowset; 0 before
+  // the first row (SQL_ATTR_ROW_NUMBER holds the last row delivered).
+  std::int64_t rowset_first = 0;
+
+  // The row status array of the last fetch (SQLExtendedFetch passes its
+  // own; SQLFetch and SQLFetchScroll that of SQL_ATTR_ROW_STATUS_PTR).
+  SQLUSMALLINT* row_status = nullptr;
+
+  // Data at execution: the pieces of each parameter supplied so far; the
+  // highest-numbered one is receiving SQLPutData. Emptied after every
+  // request with parameters.
+  std::map<std::int16_t, PieceBuffer> pieces;
+  // Set while an execute waits for data at execution (SQL_NEED_DATA).
+  bool need_data = false;
+
+  // Buffers the driver allocated for result columns under dynamic binding.
+  std::map<std::int16_t, std::unique_ptr<std::uint8_t[]>> dynamic_buffers;
+
+  // The receive buffer of this statement's requests.
+  ReceiveBuffer buffer;
+};
 
 }  // namespace kestrion

@@ -17,10 +17,6 @@ SQLRETURN NotImplemented(SQLHANDLE handle, HandleKind kind) {
 
 extern "C" {
 
-KESTRION_EXPORT SQLRETURN SQL_API SQLCloseCursor(SQLHSTMT StatementHandle) {
-  return NotImplemented(StatementHandle, HandleKind::Statement);
-}
-
 KESTRION_EXPORT SQLRETURN SQL_API SQLSetPos(SQLHSTMT hstmt, SQLSETPOSIROW irow, SQLUSMALLINT fOption, SQLUSMALLINT fLock) {
   (void)irow;
   (void)fOption;
@@ -152,122 +148,9 @@ KESTRION_EXPORT SQLRETURN SQL_API SQLColumnPrivilegesW(SQLHSTMT hstmt, SQLWCHAR 
   return NotImplemented(hstmt, HandleKind::Statement);
 }
 
-KESTRION_EXPORT SQLRETURN SQL_API SQLColAttributeW(SQLHSTMT hstmt, SQLUSMALLINT iCol, SQLUSMALLINT iField, SQLPOINTER pCharAttr, SQLSMALLINT cbCharAttrMax, SQLSMALLINT *pcbCharAttr, SQLLEN *pNumAttr) {
-  (void)iCol;
-  (void)iField;
-  (void)pCharAttr;
-  (void)cbCharAttrMax;
-  (void)pcbCharAttr;
-  (void)pNumAttr;
-  return NotImplemented(hstmt, HandleKind::Statement);
-}
-
-KESTRION_EXPORT SQLRETURN SQL_API SQLDescribeColW(SQLHSTMT hstmt, SQLUSMALLINT icol, SQLWCHAR *szColName, SQLSMALLINT cbColNameMax, SQLSMALLINT *pcbColName, SQLSMALLINT *pfSqlType, SQLULEN *pcbColDef, SQLSMALLINT *pibScale, SQLSMALLINT *pfNullable) {
-  (void)icol;
-  (void)szColName;
-  (void)cbColNameMax;
-  (void)pcbColName;
-  (void)pfSqlType;
-  (void)pcbColDef;
-  (void)pibScale;
-  (void)pfNullable;
-  return NotImplemented(hstmt, HandleKind::Statement);
-}
-
-KESTRION_EXPORT SQLRETURN SQL_API SQLPrepareW(SQLHSTMT hstmt, SQLWCHAR *szSqlStr, SQLINTEGER cbSqlStr) {
-  (void)szSqlStr;
-  (void)cbSqlStr;
-  return NotImplemented(hstmt, HandleKind::Statement);
-}
-
-KESTRION_EXPORT SQLRETURN SQL_API SQLExecute(SQLHSTMT StatementHandle) {
-  return NotImplemented(StatementHandle, HandleKind::Statement);
-}
-
-KESTRION_EXPORT SQLRETURN SQL_API SQLExecDirectW(SQLHSTMT hstmt, SQLWCHAR *szSqlStr, SQLINTEGER cbSqlStr) {
-  (void)szSqlStr;
-  (void)cbSqlStr;
-  return NotImplemented(hstmt, HandleKind::Statement);
-}
-
-KESTRION_EXPORT SQLRETURN SQL_API SQLEndTran(SQLSMALLINT HandleType, SQLHANDLE Handle, SQLSMALLINT CompletionType) {
-  (void)CompletionType;
-  return NotImplemented(Handle, KindFromHandleType(HandleType));
-}
-
-KESTRION_EXPORT SQLRETURN SQL_API SQLCancel(SQLHSTMT StatementHandle) {
-  return NotImplemented(StatementHandle, HandleKind::Statement);
-}
-
-KESTRION_EXPORT SQLRETURN SQL_API SQLRowCount(SQLHSTMT StatementHandle, SQLLEN *RowCount) {
-  (void)RowCount;
-  return NotImplemented(StatementHandle, HandleKind::Statement);
-}
-
-KESTRION_EXPORT SQLRETURN SQL_API SQLNumResultCols(SQLHSTMT StatementHandle, SQLSMALLINT *ColumnCount) {
-  (void)ColumnCount;
-  return NotImplemented(StatementHandle, HandleKind::Statement);
-}
-
-KESTRION_EXPORT SQLRETURN SQL_API SQLNumParams(SQLHSTMT hstmt, SQLSMALLINT *pcpar) {
-  (void)pcpar;
-  return NotImplemented(hstmt, HandleKind::Statement);
-}
-
-KESTRION_EXPORT SQLRETURN SQL_API SQLPutData(SQLHSTMT StatementHandle, SQLPOINTER Data, SQLLEN StrLen_or_Ind) {
-  (void)Data;
-  (void)StrLen_or_Ind;
-  return NotImplemented(StatementHandle, HandleKind::Statement);
-}
-
-KESTRION_EXPORT SQLRETURN SQL_API SQLParamData(SQLHSTMT StatementHandle, SQLPOINTER *Value) {
-  (void)Value;
-  return NotImplemented(StatementHandle, HandleKind::Statement);
-}
-
-KESTRION_EXPORT SQLRETURN SQL_API SQLFetch(SQLHSTMT StatementHandle) {
-  return NotImplemented(StatementHandle, HandleKind::Statement);
-}
-
-KESTRION_EXPORT SQLRETURN SQL_API SQLFetchScroll(SQLHSTMT StatementHandle, SQLSMALLINT FetchOrientation, SQLLEN FetchOffset) {
-  (void)FetchOrientation;
-  (void)FetchOffset;
-  return NotImplemented(StatementHandle, HandleKind::Statement);
-}
-
-KESTRION_EXPORT SQLRETURN SQL_API SQLExtendedFetch(SQLHSTMT hstmt, SQLUSMALLINT fFetchType, SQLLEN irow, SQLULEN *pcrow, SQLUSMALLINT *rgfRowStatus) {
-  (void)fFetchType;
-  (void)irow;
-  (void)pcrow;
-  (void)rgfRowStatus;
-  return NotImplemented(hstmt, HandleKind::Statement);
-}
-
-KESTRION_EXPORT SQLRETURN SQL_API SQLGetData(SQLHSTMT StatementHandle, SQLUSMALLINT ColumnNumber, SQLSMALLINT TargetType, SQLPOINTER TargetValue, SQLLEN BufferLength, SQLLEN *StrLen_or_Ind) {
-  (void)ColumnNumber;
-  (void)TargetType;
-  (void)TargetValue;
-  (void)BufferLength;
-  (void)StrLen_or_Ind;
-  return NotImplemented(StatementHandle, HandleKind::Statement);
-}
-
-KESTRION_EXPORT SQLRETURN SQL_API SQLMoreResults(SQLHSTMT hstmt) {
-  return NotImplemented(hstmt, HandleKind::Statement);
-}
-
 KESTRION_EXPORT SQLRETURN SQL_API SQLGetTypeInfoW(SQLHSTMT StatementHandle, SQLSMALLINT DataType) {
   (void)DataType;
   return NotImplemented(StatementHandle, HandleKind::Statement);
-}
-
-KESTRION_EXPORT SQLRETURN SQL_API SQLDescribeParam(SQLHSTMT hstmt, SQLUSMALLINT ipar, SQLSMALLINT *pfSqlType, SQLULEN *pcbParamDef, SQLSMALLINT *pibScale, SQLSMALLINT *pfNullable) {
-  (void)ipar;
-  (void)pfSqlType;
-  (void)pcbParamDef;
-  (void)pibScale;
-  (void)pfNullable;
-  return NotImplemented(hstmt, HandleKind::Statement);
 }
 
 KESTRION_EXPORT BOOL INSTAPI ConfigDSNW(HWND hwndParent, WORD fRequest, LPCWSTR lpszDriver,

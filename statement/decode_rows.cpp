@@ -1,0 +1,180 @@
+#include "statement/decode_rows.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "driver/connection.h"
+#include "driver/descriptor.h"
+#include "driver/statement.h"
+#include "protocol/request.h"
+#include "statement/close_statement.h"
+#include "statement/kind_conversion.h"
+#include "statement/statement_exchange.h"
+#include "statement/statement_settings.h"
+#include "statement/type_tables.h"
+#include "toolbox/value_codec.h"
+
+namespace kestrion {
+
+using corvane::VKind;
+using corvane::VValue;
+
+namespace {
+
+constexpr std::uint8_t kStatusNull = 0x30;
+constexpr std::uint8_t kStatusValue = 0x31;
+constexpr std::uint8_t kStatusUnavailable = 0x32;
+constexpr std::uint8_t kStatusStop = 0xFF;
+constexpr std::int64_t kMaxLength = 2147483647;
+
+struct ColumnPlan {
+  VKind kind = VKind::Unknown;
+  std::int16_t sql_class = kClassNone;
+};
+
+enum class Outcome { kOk, kFailed, kStreamLost };
+
+// Reads `rows` rows into the cache from cache row `at` on; the first row of
+// the page is result row `first`.
+Outcome ReadRows(CHStatement& statement, StatementExchange& exchange, std::int64_t first,
+                 std::int32_t at, std::int32_t rows, const std::vector<ColumnPlan>& plan) {
+  StatementState& s = statement.state;
+  corvane::VStream& body = exchange.body();
+  CHConnection& connection = exchange.connection();
+  const auto columns = static_cast<std::int32_t>(plan.size());
+  const std::int32_t first_column = s.updatable ? 0 : 1;
+  for (std::int32_t i = at; i < at + rows; ++i) {
+    if (!s.updatable) s.cache.cell(i, 0) = corvane::VLong(static_cast<std::int32_t>(first + i));
+    for (std::int32_t c = first_column; c < columns; ++c) {
+      std::uint8_t status = 0;
+      if (!body.GetU8(status)) {
+        exchange.Sync();
+        statement.Post(SqlState::S40001, u"Can't get status byte.");
+        connection.Post(SqlState::S40001, u"Can't get status byte.");
+        return Outcome::kStreamLost;
+      }
+      VValue& cell = s.cache.cell(i, c);
+      switch (status) {
+        case kStatusNull:
+          cell.set_null();
+          break;
+        case kStatusValue: {
+          const ColumnPlan& p = plan[static_cast<std::size_t>(c)];
+          if (p.kind == VKind::Unknown) {
+            cell.set_null();
+            break;
+          }
+          if (!corvane::ReadValue(body, p.kind, cell)) {
+            exchange.Sync();
+            return Outcome::kStreamLost;
+          }
+          std::int64_t length = -1;
+          if (p.kind == VKind::Text) {
+            length = (static_cast<std::int64_t>(cell.text().size()) + 1) * 2;
+          } else if (p.kind == VKind::Blob || p.kind == VKind::Image) {
+            length = static_cast<std::int64_t>(cell.bytes().size());
+          } else if (p.sql_class == kClassDate && cell.time().IsEmpty()) {
+            cell.set_null();
+          }
+          if (length >= 0) {
+            std::int64_t& seen = s.column_lengths[static_cast<std::size_t>(c)];
+            seen = std::max(seen, std::min(length, kMaxLength));
+          }
+          break;
+        }
+        case kStatusUnavailable: {
+          std::int32_t code = 0;
+          if (!body.GetI32(code)) {
+            exchange.Sync();
+            return Outcome::kStreamLost;
+          }
+          s.cache.status(i) = SQL_ROW_ERROR;
+          cell.set_null();
+          break;
+        }
+        case kStatusStop: {
+          statement.Post(SqlState::S40001, u"-1: Must stop the fetch process.");
+          connection.Post(SqlState::S40001, u"-1: Must stop the fetch process.");
+          std::int32_t code = 0;
+          if (body.GetI32(code)) {
+            statement.Post(SqlState::S40001, u"-1 as status byte, have to stop fetch process", code);
+            connection.Post(SqlState::S40001, u"-1 as status byte, have to stop fetch process",
+                            code);
+          }
+          exchange.Sync();
+          return Outcome::kFailed;
+        }
+        default:
+          statement.Post(SqlState::S40001, u"Unavailable status byte.");
+          exchange.Sync();
+          return Outcome::kStreamLost;
+      }
+    }
+  }
+  return Outcome::kOk;
+}
+
+}  // namespace
+
+bool DecodeRows(CHStatement& statement, StatementExchange& exchange, std::int64_t first,
+                std::int64_t last) {
+  StatementState& s = statement.state;
+  if (!exchange.CheckConnection()) return false;
+  ClearRowCache(statement);
+  const std::int64_t count = last - first + 1;
+  if (count <= 0 || count > INT32_MAX) return false;
+  CHDescriptor* ird = statement.current_descriptor(DescriptorRole::ImpRow);
+  if (ird == nullptr) {
+    statement.Post(SqlState::HY000, u"Unrecoverable error: No ImplementationRowDescriptor.");
+    return false;
+  }
+  const std::int16_t ird_count = std::max<std::int16_t>(ird->count(), 0);
+  const std::int32_t version = OdbcVersion(statement);
+  std::vector<ColumnPlan> plan(static_cast<std::size_t>(ird_count) + 1);
+  for (std::int16_t c = 0; c <= ird_count; ++c) {
+    ColumnPlan& p = plan[static_cast<std::size_t>(c)];
+    p.sql_class = FoldType(ird->records[static_cast<std::size_t>(c)].concise_type(), version);
+    p.kind = KindOfClass(p.sql_class);
+  }
+  s.column_lengths.assign(plan.size(), -1);
+  // Rows are made room for as they arrive, a chunk at a time, so a hostile
+  // row count cannot make the driver allocate more than the link brings.
+  constexpr std::int32_t kChunk = 1024;
+  const auto rows = static_cast<std::int32_t>(count);
+  s.cache.Start(first, 0, static_cast<std::int32_t>(plan.size()));
+  Outcome outcome = Outcome::kOk;
+  for (std::int32_t done = 0; done < rows && outcome == Outcome::kOk;) {
+    const std::int32_t n = std::min(kChunk, rows - done);
+    s.cache.Grow(n);
+    outcome = ReadRows(statement, exchange, first, done, n, plan);
+    done += n;
+  }
+  if (outcome != Outcome::kOk) {
+    ClearRowCache(statement);
+    if (outcome == Outcome::kStreamLost) {
+      CHConnection& connection = exchange.connection();
+      exchange.Sync();
+      ResynchroniseStream(connection, s.buffer);
+      // What the resynchronisation recorded on its way is not the statement's.
+      exchange.Forget();
+    }
+    statement.Post(SqlState::S40001, u"Can't get value.");
+    return false;
+  }
+  for (std::size_t c = 0; c < plan.size(); ++c) {
+    const std::int64_t longest = s.column_lengths[c];
+    if (longest < 0) continue;
+    DescriptorRecord& r = ird->records[c];
+    r.set_length(RecordField::OctetLength, longest);
+    std::int64_t display = longest;
+    if (plan[c].sql_class == kClassBinary) {
+      display = longest * 2;
+    } else if (plan[c].sql_class == kClassWChar && !statement.open_query) {
+      display = longest / 2;
+    }
+    r.set_int32(RecordField::DisplaySize, static_cast<std::int32_t>(std::min(display, kMaxLength)));
+  }
+  return true;
+}
+
+}  // namespace kestrion

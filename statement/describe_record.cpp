@@ -1,0 +1,14 @@
+#include "statement/describe_record.h"
+
+#include "driver/bind_record.h"
+#include "driver/descriptor.h"
+
+namespace kestrion {
+
+void BindDescribedRecord(CHDescriptor& d, std::int16_t record, std::int16_t type, void* data,
+                         std::int64_t buffer_length, SQLLEN* indicator) {
+  if (d.count() < record) d.SetCount(record);
+  BindRecord(d, record, type, data, static_cast<SQLLEN>(buffer_length), indicator);
+}
+
+}  // namespace kestrion

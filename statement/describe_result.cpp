@@ -1,0 +1,115 @@
+#include "statement/describe_result.h"
+
+#include <cstring>
+
+#include "driver/descriptor.h"
+#include "driver/statement.h"
+#include "statement/close_statement.h"
+#include "statement/describe_record.h"
+#include "statement/statement_settings.h"
+#include "statement/type_tables.h"
+
+namespace kestrion {
+
+using corvane::VString;
+
+namespace {
+
+constexpr std::int64_t kDynamicBufferBytes = 512;
+
+VString Unquoted(VString alias) {
+  if (alias.size() >= 2) {
+    const char16_t c = alias.front();
+    if (c == u'"' || c == u'\'' || c == u'[' || c == u'`') return VString(alias.substr(1, alias.size() - 2));
+  }
+  return alias;
+}
+
+SQLRETURN Describe(CHStatement& statement) {
+  StatementState& s = statement.state;
+  s.updatable = false;
+  s.total_rows = 0;
+  s.row_count = 0;
+  s.result_set_open = false;
+  s.rowset_first = 0;
+  ClearRowCache(statement);
+
+  const bool dynamic = DynamicBind(statement) == 8;
+  CHDescriptor* ard = statement.current_descriptor(DescriptorRole::AppRow);
+  if (dynamic && ard != nullptr) {
+    ard->SetCount(0);
+    s.dynamic_buffers.clear();
+  }
+  CHDescriptor* ird = statement.current_descriptor(DescriptorRole::ImpRow);
+  if (ird == nullptr) {
+    return statement.Post(SqlState::HYC00,
+                          u"Unrecoverable error: Lack of implementation row descriptor.");
+  }
+  if (SQLULEN* fetched = RowsFetchedPtr(statement)) *fetched = 0;
+
+  ReplyLists& l = s.lists;
+  s.described = true;
+  if (!l.column_count.has_item() || !l.column_types.present() || !l.column_aliases.present() ||
+      !l.result_type.has_item() || !l.column_updateability.present()) {
+    return SQL_NO_DATA;
+  }
+  long long columns = ItemToInteger(l.column_count.Take(), 0);
+  if (columns < 0) columns = 0;
+  if (columns > 32767) columns = 32767;
+
+  BindDescribedRecord(*ird, 0, SQL_INTEGER, nullptr, 4, nullptr);
+  for (std::size_t i = 0; i < l.column_updateability.remaining(); ++i) {
+    if (l.column_updateability.at(i) == u"Y") s.updatable = true;
+  }
+  SQLRETURN rc = SQL_SUCCESS;
+  if (l.row_count.has_item()) {
+    s.total_rows = ItemToInteger(l.row_count.Take(), 0);
+    if (s.total_rows < 0) s.total_rows = 0;
+    if (SQLULEN* fetched = RowsFetchedPtr(statement)) *fetched = static_cast<SQLULEN>(s.total_rows);
+  } else {
+    rc = SQL_NO_DATA;
+  }
+  const bool update_count = columns == 1 && l.result_type.front() == u"Update-Count";
+  if (update_count) {
+    ird->SetCount(0);
+    l.column_types.Take();
+    l.column_aliases.Take();
+    l.column_updateability.Take();
+  } else {
+    s.row_count = s.total_rows;
+    s.result_set_open = true;
+    ird->SetCount(static_cast<std::int16_t>(columns));
+    for (std::int16_t n = 1; n <= columns; ++n) {
+      TypeNameEntry entry{0, 0};
+      LookUpTypeName(l.column_types.Take(), 0, entry);
+      const VString alias = Unquoted(l.column_aliases.Take());
+      const bool updatable = l.column_updateability.Take() == u"Y";
+      BindDescribedRecord(*ird, n, entry.sql_type, nullptr, entry.column_size, nullptr);
+      DescriptorRecord& r = ird->records[static_cast<std::size_t>(n)];
+      r.set_text(RecordField::Name, alias);
+      r.set_text(RecordField::Label, alias);
+      r.set_text(RecordField::BaseColumnName, alias);
+      r.set_int16(RecordField::Updatable, updatable ? SQL_ATTR_WRITE : SQL_ATTR_READONLY);
+      if (dynamic && ard != nullptr) {
+        auto buffer = std::make_unique<std::uint8_t[]>(kDynamicBufferBytes);
+        std::memset(buffer.get(), 0, kDynamicBufferBytes);
+        BindDescribedRecord(*ard, n, entry.sql_type, buffer.get(), kDynamicBufferBytes, nullptr);
+        s.dynamic_buffers[n] = std::move(buffer);
+      }
+    }
+  }
+  l.result_type.Take();
+  ++s.result_index;
+  return rc;
+}
+
+}  // namespace
+
+SQLRETURN DescribeResult(CHStatement& statement) {
+  const SQLRETURN rc = Describe(statement);
+  SetRowNumber(statement, 0);
+  if (rc == SQL_NO_DATA) return statement.ok() ? SQL_NO_DATA : statement.return_code();
+  return rc == SQL_SUCCESS ? statement.return_code() : rc;
+}
+
+}  // namespace kestrion

@@ -1,0 +1,70 @@
+#include "statement/reply_lists.h"
+
+#include "protocol/reply_field.h"
+
+namespace kestrion {
+
+using corvane::VString;
+
+namespace {
+
+const VString& EmptyText() {
+  static const VString empty;
+  return empty;
+}
+
+ReplyList ListOf(std::u16string_view name, std::u16string_view header) {
+  std::optional<TokenList> tokens = GetReplyField(name, header);
+  if (!tokens) return ReplyList();
+  return ReplyList(std::move(*tokens));
+}
+
+}  // namespace
+
+const VString& ReplyList::front() const { return has_item() ? items_[next_] : EmptyText(); }
+
+VString ReplyList::Take() {
+  if (!has_item()) return VString();
+  VString item = std::move(items_[next_++]);
+  if (next_ >= items_.size()) Reset();
+  return item;
+}
+
+void ReplyLists::Reset() {
+  column_count.Reset();
+  column_types.Reset();
+  column_aliases.Reset();
+  column_updateability.Reset();
+  result_type.Reset();
+  row_count.Reset();
+  parameter_types.Reset();
+}
+
+void ReplyLists::ReadDescription(std::u16string_view header, bool with_row_count,
+                                 bool with_parameter_types) {
+  Reset();
+  column_types = ListOf(u"Column-Types", header);
+  column_count = ListOf(u"Column-Count", header);
+  column_aliases = ListOf(u"Column-Aliases", header);
+  column_updateability = ListOf(u"Column-Updateability", header);
+  result_type = ListOf(u"Result-Type", header);
+  if (with_row_count) row_count = ListOf(u"Row-Count", header);
+  if (with_parameter_types) parameter_types = ListOf(u"Parameter-Types", header);
+}
+
+long long ItemToInteger(std::u16string_view item, long long fallback) {
+  std::size_t i = 0;
+  bool negative = false;
+  if (i < item.size() && (item[i] == u'-' || item[i] == u'+')) negative = item[i++] == u'-';
+  if (i >= item.size()) return fallback;
+  long long value = 0;
+  for (; i < item.size(); ++i) {
+    const char16_t c = item[i];
+    if (c < u'0' || c > u'9') return fallback;
+    if (value > (INT64_MAX - 9) / 10) return fallback;
+    value = value * 10 + (c - u'0');
+  }
+  return negative ? -value : value;
+}
+
+}  // namespace kestrion

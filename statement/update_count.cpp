@@ -1,0 +1,29 @@
+#include "statement/update_count.h"
+
+#include "driver/statement.h"
+#include "statement/statement_exchange.h"
+
+namespace kestrion {
+
+SQLRETURN ReadUpdateCount(CHStatement& statement, StatementExchange& exchange) {
+  StatementState& s = statement.state;
+  if (s.result_set_open) return SQL_SUCCESS;
+  s.row_count = 0;
+  if (!exchange.CheckConnection()) return statement.return_code();
+  std::int32_t count = 0;
+  if (exchange.body().GetI32(count)) {
+    s.row_count = count;
+  } else {
+    exchange.Sync();
+    statement.Post(SqlState::S08S01, u"Can't get update count from server.");
+  }
+  return statement.return_code();
+}
+
+void TakeUpdateCountFromRowCount(CHStatement& statement) {
+  StatementState& s = statement.state;
+  if (s.result_set_open) return;
+  s.row_count = s.total_rows;
+}
+
+}  // namespace kestrion
