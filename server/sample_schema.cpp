@@ -24,7 +24,7 @@ CREATE TABLE products (
   rating TINYINT,
   barcode BIGINT,
   photo PICTURE,
-  spec BLOB
+  datasheet BLOB
 );
 CREATE TABLE orders (
   id INTEGER PRIMARY KEY,
@@ -59,7 +59,7 @@ SELECT i,
 FROM n;
 
 WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 200)
-INSERT INTO products (id, code, title, price, weight, stock, rating, barcode, photo, spec)
+INSERT INTO products (id, code, title, price, weight, stock, rating, barcode, photo, datasheet)
 SELECT i,
        printf('P%07d', i),
        'Product ' || i || CASE i % 4 WHEN 0 THEN ' (large)' WHEN 1 THEN ' (small)' ELSE '' END,
@@ -69,7 +69,7 @@ SELECT i,
        i % 6,
        4000000000000 + i,
        CASE WHEN i % 10 = 0 THEN x'89504E470D0A1A0A' ELSE NULL END,
-       CASE WHEN i % 2 = 0 THEN cast(printf('spec-%d', i) AS BLOB) ELSE NULL END
+       CASE WHEN i % 2 = 0 THEN cast(printf('datasheet-%d', i) AS BLOB) ELSE NULL END
 FROM n;
 
 WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 1000)
