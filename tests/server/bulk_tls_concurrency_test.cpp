@@ -1,7 +1,14 @@
 // BULK-MODIFY, TLS and several clients at once.
 #include <gtest/gtest.h>
 
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+#include <openssl/x509.h>
+#include <stdlib.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <cstdio>
 #include <thread>
 
 #include "tests/server/raw_client.h"
@@ -103,6 +110,45 @@ TEST(ServerTls, SelfSignedCertificateAndTls12Client) {
   RawClient plain(server.port());
   plain.Send("LOGIN", {"USER-NAME-BASE64: ", "USER-PASSWORD-BASE64: "});
   EXPECT_FALSE(plain.Read().ok);
+}
+
+TEST(ServerTls, CertificateAndKeyFromPemFiles) {
+  char dir[] = "/tmp/kestrion-tls-XXXXXX";
+  ASSERT_TRUE(mkdtemp(dir));
+  std::string cert_path = std::string(dir) + "/cert.pem", key_path = std::string(dir) + "/key.pem";
+  EVP_PKEY* key = EVP_EC_gen("P-256");
+  X509* cert = X509_new();
+  ASN1_INTEGER_set(X509_get_serialNumber(cert), 7);
+  X509_gmtime_adj(X509_getm_notBefore(cert), 0);
+  X509_gmtime_adj(X509_getm_notAfter(cert), 3600);
+  X509_set_pubkey(cert, key);
+  X509_NAME_add_entry_by_txt(X509_get_subject_name(cert), "CN", MBSTRING_ASC,
+                             reinterpret_cast<const unsigned char*>("test"), -1, -1, 0);
+  X509_set_issuer_name(cert, X509_get_subject_name(cert));
+  ASSERT_GT(X509_sign(cert, key, EVP_sha256()), 0);
+  FILE* f = std::fopen(cert_path.c_str(), "w");
+  PEM_write_X509(f, cert);
+  std::fclose(f);
+  f = std::fopen(key_path.c_str(), "w");
+  PEM_write_PrivateKey(f, key, nullptr, nullptr, 0, nullptr, nullptr);
+  std::fclose(f);
+  X509_free(cert);
+  EVP_PKEY_free(key);
+  {
+    DevServer server({"--tls-cert", cert_path, "--tls-key", key_path});
+    ASSERT_TRUE(server.ok()) << server.error();
+    RawClient c(server.port(), true);
+    ASSERT_TRUE(c.connected());
+    EXPECT_TRUE(c.Login().ok);
+  }
+  {
+    // A key that does not match: the server refuses to start.
+    DevServer wrong({"--tls-cert", cert_path, "--tls-key", cert_path});
+    EXPECT_FALSE(wrong.ok());
+  }
+  unlink(cert_path.c_str());
+  unlink(key_path.c_str());
+  rmdir(dir);
 }
 
 TEST(ServerConcurrency, ClientsWorkSideBySide) {
