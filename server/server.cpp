@@ -140,6 +140,8 @@ void Server::Run() {
     }
     int one = 1;
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    // A vanished client is found by keep-alive even without --idle-timeout.
+    setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &one, sizeof one);
     timeval send_timeout{60, 0};
     setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &send_timeout, sizeof send_timeout);
     std::thread(&Server::Serve, this, fd, ++number).detach();
