@@ -112,7 +112,8 @@ int64_t WriteTextAnswer(CSQLHandle& handle, std::u16string_view text, void* buff
 
 SQLRETURN GetInfo(CHConnection& connection, SQLUSMALLINT info_type, SQLPOINTER value,
                   SQLSMALLINT buffer_length, SQLSMALLINT* length) {
-  if (value == nullptr) return connection.Post(SqlState::HY090, u"You provided a NULL output buffer.");
+  if (value == nullptr)
+    return connection.Post(SqlState::HY090, u"You provided a NULL output buffer.");
   if (buffer_length <= 0) return connection.Post(SqlState::HY090, kMinusBufferLength);
 
   InfoAnswer answer;

@@ -8,11 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "catalog/driver_info.h"
 #include "driver/connection.h"
 #include "driver/environment.h"
 #include "driver/odbc.h"
 #include "driver/registry.h"
+#include "tests/support/dev_server.h"
+#include "toolbox/vstring.h"
 
 namespace {
 
@@ -20,6 +21,23 @@ using kestrion::CHConnection;
 using kestrion::CHEnvironment;
 using kestrion::HandleKind;
 using kestrion::HandleRegistry;
+
+// Every diagnostic of a connection, for failure messages.
+std::string AllDiagnostics(SQLHDBC dbc) {
+  std::string out;
+  for (SQLSMALLINT i = 1;; ++i) {
+    SQLWCHAR state[6] = {0};
+    SQLWCHAR message[512] = {0};
+    SQLINTEGER native = 0;
+    SQLSMALLINT len = 0;
+    if (!SQL_SUCCEEDED(
+            SQLGetDiagRecW(SQL_HANDLE_DBC, dbc, i, state, &native, message, 512, &len))) {
+      return out;
+    }
+    out += corvane::VString(reinterpret_cast<char16_t*>(state)).ToUtf8() + " " +
+           corvane::VString(reinterpret_cast<char16_t*>(message)).ToUtf8() + "\n";
+  }
+}
 
 struct Diagnostic {
   std::u16string state;
@@ -46,44 +64,46 @@ struct NumberGroup {
 
 const std::vector<NumberGroup>& NumberGroups() {
   static const std::vector<NumberGroup> groups = {
-    {16, 0, {0, 1, 22, 31, 34, 84, 85, 97, 98, 99, 100, 101, 106, 114}},
-    {16, 1, {75, 116}},
-    {16, 2, {9, 15, 23, 24, 46, 74, 88}},
-    {16, 4, {28, 93}},
-    {16, 30, {30, 32, 35, 107, 10005}},
-    {16, 92, {33}},
-    {32, 0, {26, 43, 51, 54, 69, 71, 83, 91, 92, 96, 102, 104, 105, 108, 112, 117, 124, 127, 128, 129, 130, 131, 133, 134, 136, 137, 138, 139, 140, 142, 145, 147, 148, 149, 151, 156, 157, 158, 162, 163, 168, 173, 1750, 10021, 10022}},
-    {32, 1, {8, 79, 141, 143, 146, 153, 154, 10001}},
-    {32, 2, {120, 166}},
-    {32, 3, {80, 48, 121, 152, 170, 172}},
-    {32, 7, {78, 155}},
-    {32, 8, {118}},
-    {32, 10, {72}},
-    {32, 15, {81, 165}},
-    {32, 23, {95}},
-    {32, 29, {82}},
-    {32, 31, {44}},
-    {32, 39, {115, 65003}},
-    {32, 63, {159}},
-    {32, 127, {169}},
-    {32, 238, {164}},
-    {32, 344, {161}},
-    {32, 351, {109, 110}},
-    {32, 769, {56}},
-    {32, 4103, {119}},
-    {32, 5633, {132}},
-    {32, 7943, {160}},
-    {32, 25595, {53, 58, 59, 60, 61, 62, 63, 64, 65, 68, 70}},
-    {32, 29691, {55}},
-    {32, 33537, {57}},
-    {32, 91131, {66}},
-    {32, 156667, {67}},
-    {32, 495119, {144, 150, 167}},
-    {32, 1074171, {123}},
-    {32, 2072574, {52}},
-    {32, 16547775, {50}},
-    {32, 16777215, {49}},
-    {32, 40, {86}},
+      {16, 0, {0, 1, 22, 31, 34, 84, 85, 97, 98, 99, 100, 101, 106, 114}},
+      {16, 1, {75, 116}},
+      {16, 2, {9, 15, 23, 24, 46, 74, 88}},
+      {16, 4, {28, 93}},
+      {16, 30, {30, 32, 35, 107, 10005}},
+      {16, 92, {33}},
+      {32, 0, {26,  43,  51,  54,  69,  71,  83,  91,  92,  96,  102, 104, 105,  108,   112,
+               117, 124, 127, 128, 129, 130, 131, 133, 134, 136, 137, 138, 139,  140,   142,
+               145, 147, 148, 149, 151, 156, 157, 158, 162, 163, 168, 173, 1750, 10021, 10022}},
+      {32, 1, {8, 79, 141, 143, 146, 153, 154, 10001}},
+      {32, 2, {120, 166}},
+      {32, 3, {80, 48, 121, 152, 170, 172}},
+      {32, 7, {78, 155}},
+      {32, 8, {118}},
+      {32, 10, {72}},
+      {32, 15, {81, 165}},
+      {32, 23, {95}},
+      {32, 29, {82}},
+      {32, 31, {44}},
+      {32, 39, {115, 65003}},
+      {32, 63, {159}},
+      {32, 127, {169}},
+      {32, 238, {164}},
+      {32, 344, {161}},
+      {32, 351, {109, 110}},
+      {32, 769, {56}},
+      {32, 4103, {119}},
+      {32, 5633, {132}},
+      {32, 7943, {160}},
+      {32, 25595, {53, 58, 59, 60, 61, 62, 63, 64, 65, 68, 70}},
+      {32, 29691, {55}},
+      {32, 33537, {57}},
+      {32, 91131, {66}},
+      {32, 156667, {67}},
+      {32, 495119, {144, 150, 167}},
+      {32, 1074171, {123}},
+      {32, 2072574, {52}},
+      {32, 16547775, {50}},
+      {32, 16777215, {49}},
+      {32, 40, {86}},
   };
   return groups;
 }
@@ -91,16 +111,36 @@ const std::vector<NumberGroup>& NumberGroups() {
 // Constant text answers.
 const std::vector<std::pair<uint16_t, std::u16string>>& ConstantTexts() {
   static const std::vector<std::pair<uint16_t, std::u16string>> texts = {
-      {6, u"ODBCKestrion.dll"}, {7, u"18.00.0.0"}, {11, u"N"},
-      {14, u"\\"}, {16, u""}, {17, u"Kestrion"},
-      {18, u"18.00.0000.0000"}, {19, u"Y"}, {20, u"Y"},
-      {21, u"N"}, {25, u"N"}, {27, u"Y"},
-      {29, u"`"}, {36, u"Y"}, {37, u"N"},
-      {39, u"Owner"}, {40, u"Procedure"}, {41, u"."},
-      {42, u""}, {45, u"Table"}, {73, u"Y"},
-      {87, u"N"}, {90, u"N"}, {94, u""},
-      {103, u"N"}, {111, u"N"}, {113, u"Y"},
-      {10000, u"1995"}, {10002, u"Y"}, {10003, u"N"},
+      {6, u"ODBCKestrion.dll"},
+      {7, u"18.00.0.0"},
+      {11, u"N"},
+      {14, u"\\"},
+      {16, u""},
+      {17, u"Kestrion"},
+      {18, u"18.00.0000.0000"},
+      {19, u"Y"},
+      {20, u"Y"},
+      {21, u"N"},
+      {25, u"N"},
+      {27, u"Y"},
+      {29, u"`"},
+      {36, u"Y"},
+      {37, u"N"},
+      {39, u"Owner"},
+      {40, u"Procedure"},
+      {41, u"."},
+      {42, u""},
+      {45, u"Table"},
+      {73, u"Y"},
+      {87, u"N"},
+      {90, u"N"},
+      {94, u""},
+      {103, u"N"},
+      {111, u"N"},
+      {113, u"Y"},
+      {10000, u"1995"},
+      {10002, u"Y"},
+      {10003, u"N"},
   };
   return texts;
 }
@@ -130,8 +170,8 @@ struct GetInfo : ::testing::Test {
   std::u16string Text(uint16_t type) {
     std::vector<SQLWCHAR> buffer(4096, 0xAAAA);
     SQLSMALLINT length = -1;
-    SQLRETURN rc = SQLGetInfoW(dbc, type, buffer.data(),
-                               static_cast<SQLSMALLINT>(buffer.size() * 2), &length);
+    SQLRETURN rc =
+        SQLGetInfoW(dbc, type, buffer.data(), static_cast<SQLSMALLINT>(buffer.size() * 2), &length);
     EXPECT_EQ(rc, SQL_SUCCESS) << "type " << type;
     std::u16string text(reinterpret_cast<char16_t*>(buffer.data()));
     EXPECT_EQ(length, static_cast<SQLSMALLINT>(text.size() * 2)) << "type " << type;
@@ -219,17 +259,41 @@ TEST_F(GetInfo, ConnectionAnswersBeforeAndAfterSettings) {
   EXPECT_EQ(Text(SQL_COLLATION_SEQ), u"ISO 8859-1");
 }
 
+// The connection answers follow a real login and go back to the defaults at
+// disconnect.
+TEST_F(GetInfo, ConnectionAnswersAfterLogin) {
+  kestrion_test::DevServer server({"--user", "ann:secret"});
+  ASSERT_TRUE(server.ok()) << server.error();
+  corvane::VString text =
+      corvane::VString::FromUtf8("DSN=*;Server=127.0.0.1;Port=" + std::to_string(server.port()) +
+                                 ";UID=ann;PWD=secret;CharsEncoding=System;LoginTimeout=5");
+  ASSERT_TRUE(
+      SQL_SUCCEEDED(SQLDriverConnectW(dbc, nullptr, reinterpret_cast<SQLWCHAR*>(text.data()),
+                                      SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT)))
+      << AllDiagnostics(dbc);
+  EXPECT_EQ(Text(SQL_SERVER_NAME),
+            u"127.0.0.1:" + corvane::VString::FromUtf8(std::to_string(server.port())));
+  EXPECT_EQ(Text(SQL_USER_NAME), u"ann");
+  EXPECT_EQ(Text(SQL_DATA_SOURCE_NAME), u"DEFAULT");
+  EXPECT_EQ(Text(SQL_COLLATION_SEQ), u"ISO 8859-1");
+  ASSERT_EQ(SQLDisconnect(dbc), SQL_SUCCESS);
+  EXPECT_EQ(Text(SQL_SERVER_NAME), u"127.0.0.1:19812");
+  EXPECT_EQ(Text(SQL_USER_NAME), u"");
+}
+
 TEST_F(GetInfo, OdbcVersionAnswers) {
   EXPECT_EQ(Text(SQL_DRIVER_ODBC_VER), u"03.52");
   EXPECT_EQ(Text(SQL_ODBC_VER), u"03.52.0000");
   EXPECT_EQ(Number(SQL_ALTER_TABLE, 32), 40u);
-  ASSERT_EQ(SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC2), 0),
-            SQL_SUCCESS);
+  ASSERT_EQ(
+      SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC2), 0),
+      SQL_SUCCESS);
   EXPECT_EQ(Text(SQL_DRIVER_ODBC_VER), u"02.00");
   EXPECT_EQ(Text(SQL_ODBC_VER), u"02.00.0000");
   EXPECT_EQ(Number(SQL_ALTER_TABLE, 32), 3u);
-  ASSERT_EQ(SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0),
-            SQL_SUCCESS);
+  ASSERT_EQ(
+      SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0),
+      SQL_SUCCESS);
   EXPECT_EQ(Text(SQL_ODBC_VER), u"03.52.0000");
   // Should the environment ever accept ODBC 3.8 behaviour, it answers as 3.
   SetOdbcVersion(SQL_OV_ODBC3_80);
@@ -307,8 +371,9 @@ TEST_F(GetInfo, CutTextKeepsWholeCharacters) {
 TEST_F(GetInfo, BufferChecksComeFirst) {
   SQLSMALLINT length = -7;
   // A null output buffer is refused for every type, answered or not.
-  for (uint16_t id : std::initializer_list<uint16_t>{SQL_DBMS_NAME, SQL_MAX_DRIVER_CONNECTIONS,
-                                                     SQL_NUMERIC_FUNCTIONS, SQL_OUTER_JOINS, 4242}) {
+  for (uint16_t id :
+       std::initializer_list<uint16_t>{SQL_DBMS_NAME, SQL_MAX_DRIVER_CONNECTIONS,
+                                       SQL_NUMERIC_FUNCTIONS, SQL_OUTER_JOINS, 4242}) {
     EXPECT_EQ(SQLGetInfoW(dbc, id, nullptr, 100, &length), SQL_ERROR);
     Diagnostic d = FirstDiagnostic(dbc);
     EXPECT_EQ(d.state, u"HY090");

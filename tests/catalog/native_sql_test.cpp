@@ -105,11 +105,9 @@ TEST_F(NativeSql, EmptyInputIsRefused) {
     SQLWCHAR* text;
     SQLINTEGER length;
   } cases[] = {
-      {nullptr, SQL_NTS},
-      {W(u"SELECT 1"), 0},
+      {nullptr, SQL_NTS},   {W(u"SELECT 1"), 0},
       {W(u"SELECT 1"), -5},  // a negative length other than SQL_NTS counts as none
-      {W(u""), SQL_NTS},
-      {W(zero_first), 7},
+      {W(u""), SQL_NTS},    {W(zero_first), 7},
   };
   for (const Case& c : cases) {
     length = -7;

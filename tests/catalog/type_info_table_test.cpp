@@ -1,10 +1,11 @@
 // The type information rows: their order, their computed columns, the local
 // rows built from them and the rows chosen for a requested type.
+#include "catalog/type_info_table.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "catalog/type_info_table.h"
 #include "driver/odbc.h"
 
 namespace {
@@ -34,9 +35,9 @@ TEST(TypeInfoTable, AllTypesInTableOrder) {
   }
   EXPECT_EQ(types, (std::vector<int>{-7, 1, -8, -6, 5, 4, -11, -5, 7, 8, 2, -2, 91, 92, 93, 110}));
   EXPECT_EQ(names, (std::vector<std::u16string_view>{
-                       u"BOOLEAN", u"TEXT", u"TEXT", u"BYTE", u"INT16", u"INT32", u"UUID",
-                       u"INT64", u"REAL", u"DOUBLE PRECISION", u"DOUBLE PRECISION", u"BINARY",
-                       u"TIMESTAMP", u"DURATION", u"TIMESTAMP", u"DURATION"}));
+                       u"BOOLEAN", u"TEXT", u"TEXT", u"BYTE", u"INT16", u"INT32", u"UUID", u"INT64",
+                       u"REAL", u"DOUBLE PRECISION", u"DOUBLE PRECISION", u"BINARY", u"TIMESTAMP",
+                       u"DURATION", u"TIMESTAMP", u"DURATION"}));
   EXPECT_EQ(SelectTypeInfoRows(SQL_ALL_TYPES, SQL_OV_ODBC2)->size(), 16u);
 }
 
@@ -45,13 +46,20 @@ TEST(TypeInfoTable, RequestedTypesFoldToTheirRow) {
     int16_t requested;
     int16_t answered;
   } cases[] = {
-      {SQL_DOUBLE, SQL_DOUBLE},      {SQL_NUMERIC, SQL_NUMERIC},
-      {SQL_DECIMAL, SQL_NUMERIC},    {SQL_FLOAT, SQL_REAL},
-      {SQL_VARCHAR, SQL_CHAR},       {SQL_LONGVARCHAR, SQL_CHAR},
-      {SQL_WLONGVARCHAR, SQL_WCHAR}, {SQL_VARBINARY, SQL_BINARY},
-      {SQL_TYPE_DATE, SQL_TYPE_DATE}, {SQL_DATE, SQL_TYPE_DATE},
-      {SQL_TIMESTAMP, SQL_TYPE_TIMESTAMP}, {SQL_INTERVAL_YEAR, SQL_INTERVAL_DAY_TO_SECOND},
-      {SQL_GUID, SQL_GUID},          {SQL_BIT, SQL_BIT},
+      {SQL_DOUBLE, SQL_DOUBLE},
+      {SQL_NUMERIC, SQL_NUMERIC},
+      {SQL_DECIMAL, SQL_NUMERIC},
+      {SQL_FLOAT, SQL_REAL},
+      {SQL_VARCHAR, SQL_CHAR},
+      {SQL_LONGVARCHAR, SQL_CHAR},
+      {SQL_WLONGVARCHAR, SQL_WCHAR},
+      {SQL_VARBINARY, SQL_BINARY},
+      {SQL_TYPE_DATE, SQL_TYPE_DATE},
+      {SQL_DATE, SQL_TYPE_DATE},
+      {SQL_TIMESTAMP, SQL_TYPE_TIMESTAMP},
+      {SQL_INTERVAL_YEAR, SQL_INTERVAL_DAY_TO_SECOND},
+      {SQL_GUID, SQL_GUID},
+      {SQL_BIT, SQL_BIT},
   };
   for (const Case& c : cases) {
     const TypeInfoRow* row = Only(c.requested);
@@ -85,8 +93,8 @@ TEST(TypeInfoTable, ComputedColumns) {
     sizes.push_back(ValuesOf(r, false).column_size);
     open_sizes.push_back(ValuesOf(r, true).column_size);
   }
-  EXPECT_EQ(sizes, (std::vector<int32_t>{5, 32767, 32767, 4, 6, 11, 32, 20, 7, 15, 10, 0, 10, 8,
-                                         19, 10}));
+  EXPECT_EQ(sizes,
+            (std::vector<int32_t>{5, 32767, 32767, 4, 6, 11, 32, 20, 7, 15, 10, 0, 10, 8, 19, 10}));
   EXPECT_EQ(open_sizes[1], 2147483647);
   EXPECT_EQ(open_sizes[2], 2147483647);
   EXPECT_EQ(open_sizes[0], 5);
