@@ -125,6 +125,7 @@ void Login(CHConnection& connection, const Settings& settings) {
   }
   s.link = std::move(link);
   s.mode = StreamMode::Closed;
+  s.out_of_step = false;
   if (connection.return_code() == SQL_ERROR) {
     Disconnect(connection);
     return;
@@ -151,13 +152,16 @@ void Disconnect(CHConnection& connection) {
   s.read_timeout_seconds = ReadConnectionAttribute(connection, SQL_ATTR_LOGIN_TIMEOUT, 30);
   if (s.link) {
     CloseStream(connection);
-    if (s.LinkAlive()) {
+    // A link whose last read ran out of time would answer LOGOUT with the
+    // late reply, after another wait: close it without logging out.
+    if (!s.out_of_step && s.LinkAlive()) {
       SendRequest(connection, s.own_buffer, "LOGOUT");
       SendRequest(connection, s.own_buffer, "QUIT");
     }
     CloseStream(connection);
     s.link.reset();
     s.current = nullptr;
+    s.out_of_step = false;
   } else {
     connection.Post(SqlState::S01002, u"Disconnect error");
   }

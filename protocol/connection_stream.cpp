@@ -91,6 +91,7 @@ bool StreamRead(CHConnection& connection, ReceiveBuffer& buffer, void* dst, std:
     }
     if (status != LinkStatus::WouldBlock && status != LinkStatus::Done) return false;
     if (limit >= 0 && ElapsedMs(last_arrival) >= limit) {
+      s.out_of_step = true;
       connection.Post(SqlState::S08001, u"Timeout on network byte-reading.");
       return false;
     }

@@ -191,7 +191,10 @@ void ResynchroniseStream(CHConnection& connection, ReceiveBuffer& buffer) {
       }
       matched = byte == static_cast<std::uint8_t>(expected[matched]) ? matched + 1 : 0;
     }
-    if (!failed) break;
+    if (!failed) {
+      s.out_of_step = false;
+      break;
+    }
   }
   s.resynchronising = false;
 }

@@ -42,6 +42,9 @@ struct Session {
   // for their own requests (a statement's query time-out) and clear it after.
   std::int32_t read_timeout_seconds = -1;
   bool resynchronising = false;
+  // Set when a read ran out of time: a late reply may still arrive, so the
+  // replies no longer match the requests until the stream is resynchronised.
+  bool out_of_step = false;
 
   // Reused for each request so that header and body leave in one send.
   std::vector<std::uint8_t> send_buffer;

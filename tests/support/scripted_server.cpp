@@ -123,14 +123,28 @@ void ScriptedServer::Run() {
   const int one = 1;
   ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
 
-  // Steps are read under the lock, as the test may still be adding them.
   for (std::size_t i = 0; !stop_; ++i) {
     Step step;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (i >= steps_.size()) break;
-      step = steps_[i];
+    bool have = false;
+    // The test may add steps after the client connected, always before it
+    // sends the request they answer: wait for either.
+    while (!stop_) {
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (i < steps_.size()) {
+          step = steps_[i];
+          have = true;
+        }
+      }
+      if (have) break;
+      pollfd p{fd, POLLIN, 0};
+      if (::poll(&p, 1, 20) > 0) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (i < steps_.size()) continue;
+        break;
+      }
     }
+    if (!have) break;
     std::string got;
     if (!ReadExact(fd, step.expect.size(), got) || got != step.expect) {
       Record("step " + std::to_string(i) + ": expected \"" + Printable(step.expect) + "\", got \"" +
