@@ -23,8 +23,8 @@ struct InfoContext {
   std::u16string_view server_address;
   uint16_t port = 0;
   std::u16string_view user_name;
-  bool utf8 = true;           // the connection's character set
-  int32_t odbc_version = 3;   // the environment's ODBC behaviour version
+  bool utf8 = true;          // the connection's character set
+  int32_t odbc_version = 3;  // the environment's ODBC behaviour version
   std::u16string_view keywords;
 };
 
