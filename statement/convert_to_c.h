@@ -2,7 +2,9 @@
 // columns during a fetch and SQLGetData, long data in pieces.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "driver/handle.h"
 #include "statement/conversion_status.h"
@@ -10,6 +12,16 @@
 #include "toolbox/value.h"
 
 namespace kestrion {
+
+// Kept by a caller that delivers one value in pieces (SQLGetData), so that
+// each narrow-text piece costs only its own size: the value's narrow
+// encoding is made at the first piece (offset 0) and sliced afterwards.
+struct PieceCache {
+  std::string narrow;
+  const void* source = nullptr;
+  std::size_t units = 0;
+  Charset charset = Charset::Utf8;
+};
 
 // Where and how one value is delivered.
 struct CTarget {
@@ -22,6 +34,9 @@ struct CTarget {
   // The Access-compatibility setting: a duration delivered as a timestamp
   // gets today's date (UTC) instead of the empty date.
   bool access_compatible = false;
+  // Optional; see PieceCache. Without it a piece of narrow text re-encodes
+  // the text up to the piece.
+  PieceCache* pieces = nullptr;
 };
 
 struct CResult {

@@ -187,9 +187,13 @@ std::u16string_view TextFormOf(const VValue& v, TextScratch& scratch, const Loca
     case VKind::Time:
       return TimeText(v.time(), locale, scratch);
     case VKind::Uuid: {
-      scratch.big.clear();
-      AppendHex(v.uuid().bytes.data(), v.uuid().bytes.size(), scratch.big);
-      return scratch.big;
+      static constexpr char16_t kDigits[] = u"0123456789ABCDEF";
+      SmallWriter w{scratch.small};
+      for (uint8_t b : v.uuid().bytes) {
+        w.Put(kDigits[b >> 4]);
+        w.Put(kDigits[b & 0xF]);
+      }
+      return w.View();
     }
     case VKind::Blob:
     case VKind::Image:

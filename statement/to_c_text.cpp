@@ -74,23 +74,76 @@ CResult WideText(const CTarget& t, std::u16string_view src) {
   return r;
 }
 
-CResult NarrowText(const CTarget& t, std::u16string_view src) {
+// Copies bytes [from, from + room) of an encoded text and terminates.
+CResult SliceNarrow(const CTarget& t, const std::string& bytes) {
   CResult r;
+  const int64_t size = static_cast<int64_t>(bytes.size());
+  r.full_length = size + 1;
+  if (t.buffer == nullptr || t.capacity < 1) return r;
   const int64_t from = std::max<int64_t>(t.offset, 0);
+  const int64_t n = from < size ? std::min(size - from, t.capacity - 1) : 0;
+  auto* dst = static_cast<char*>(t.buffer);
+  if (n > 0) std::memcpy(dst, bytes.data() + from, static_cast<std::size_t>(n));
+  dst[n] = 0;
+  r.delivered = n;
+  return r;
+}
+
+std::string Encode(std::u16string_view src, Charset cs) {
+  corvane::VString s(src);
+  return cs == Charset::Utf8 ? s.ToUtf8() : s.ToLocal();
+}
+
+CResult NarrowText(const CTarget& t, std::u16string_view src) {
+  if (PieceCache* cache = t.pieces) {
+    if (t.offset <= 0 || cache->source != src.data() || cache->units != src.size() ||
+        cache->charset != t.charset) {
+      cache->narrow = Encode(src, t.charset);
+      cache->source = src.data();
+      cache->units = src.size();
+      cache->charset = t.charset;
+    }
+    return SliceNarrow(t, cache->narrow);
+  }
+  if (t.charset != Charset::Utf8) return SliceNarrow(t, Encode(src, t.charset));
+  CResult r;
   const bool can_write = t.buffer != nullptr && t.capacity >= 1;
-  const int64_t room = can_write ? t.capacity - 1 : 0;
   auto* dst = static_cast<uint8_t*>(t.buffer);
   int64_t n = 0;
-  if (t.charset == Charset::Utf8) {
-    r.full_length = Utf8Slice(src, dst, from, room, n) + 1;
-  } else {
-    std::string local = corvane::VString(src).ToLocal();
-    const int64_t size = static_cast<int64_t>(local.size());
-    r.full_length = size + 1;
-    if (from < size) n = std::min(size - from, room);
-    if (n > 0) std::memcpy(dst, local.data() + from, static_cast<std::size_t>(n));
-  }
+  r.full_length = Utf8Slice(src, dst, std::max<int64_t>(t.offset, 0), can_write ? t.capacity - 1 : 0, n) + 1;
   if (can_write) dst[n] = 0;
+  r.delivered = n;
+  return r;
+}
+
+// A blob as hexadecimal text, written piece by piece without building it.
+CResult HexText(const CTarget& t, const corvane::VBytes& bytes) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  const int64_t units = 2 * static_cast<int64_t>(bytes.size());
+  auto digit = [&](int64_t i) {
+    uint8_t b = bytes[static_cast<std::size_t>(i / 2)];
+    return kDigits[i % 2 == 0 ? b >> 4 : b & 0xF];
+  };
+  CResult r;
+  if (t.c_class == kClassWChar) {
+    r.full_length = 2 * units + 2;
+    const int64_t usable = t.capacity & ~int64_t{1};
+    if (t.buffer == nullptr || usable < 2) return r;
+    const int64_t from = std::min(std::max<int64_t>(t.offset, 0) / 2, units);
+    const int64_t n = std::min(units - from, (usable - 2) / 2);
+    auto* dst = static_cast<char16_t*>(t.buffer);
+    for (int64_t i = 0; i < n; ++i) dst[i] = static_cast<char16_t>(digit(from + i));
+    dst[n] = 0;
+    r.delivered = 2 * n;
+    return r;
+  }
+  r.full_length = units + 1;
+  if (t.buffer == nullptr || t.capacity < 1) return r;
+  const int64_t from = std::min(std::max<int64_t>(t.offset, 0), units);
+  const int64_t n = std::min(units - from, t.capacity - 1);
+  auto* dst = static_cast<char*>(t.buffer);
+  for (int64_t i = 0; i < n; ++i) dst[i] = digit(from + i);
+  dst[n] = 0;
   r.delivered = n;
   return r;
 }
@@ -98,6 +151,8 @@ CResult NarrowText(const CTarget& t, std::u16string_view src) {
 }  // namespace
 
 CResult Text(const CTarget& t, const VValue& v) {
+  if (!v.is_null() && (v.kind() == VKind::Blob || v.kind() == VKind::Image))
+    return HexText(t, v.bytes());
   TextScratch scratch;
   std::u16string_view src = TextFormOf(v, scratch);
   return t.c_class == kClassWChar ? WideText(t, src) : NarrowText(t, src);

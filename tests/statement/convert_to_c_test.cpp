@@ -381,3 +381,59 @@ TEST_F(ToCTarget, GuidAndUnknownTargets) {
   EXPECT_EQ(r.full_length, 0);
   EXPECT_EQ(x, 7);
 }
+
+TEST_F(ToCTarget, LongValuesInPiecesCostOnlyTheirPieces) {
+  // A blob as hexadecimal text, piece by piece, in both widths.
+  corvane::VBytes bytes(1000);
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 7);
+  const VValue blob(corvane::VBlob(bytes));
+  std::string whole;
+  char nbuf[33];
+  CTarget n{kClassChar, nbuf, sizeof nbuf};
+  for (;;) {
+    CResult r = ConvertToC(n, blob);
+    EXPECT_EQ(r.full_length, 2001);
+    if (r.delivered == 0) break;
+    whole += nbuf;
+    n.offset += r.delivered;
+  }
+  std::u16string wide_whole;
+  char16_t wbuf[17];
+  CTarget w{kClassWChar, wbuf, sizeof wbuf};
+  for (;;) {
+    CResult r = ConvertToC(w, blob);
+    EXPECT_EQ(r.full_length, 4002);
+    if (r.delivered == 0) break;
+    wide_whole += wbuf;
+    w.offset += r.delivered;
+  }
+  ASSERT_EQ(whole.size(), 2000u);
+  EXPECT_EQ(whole.substr(0, 6), "00070E");
+  EXPECT_EQ(std::u16string(whole.begin(), whole.end()), wide_whole);
+
+  // 5 MB of text read as narrow UTF-8 in 4 KB pieces through a piece cache.
+  corvane::VString text(5 << 20, u'\u00e9');
+  text[12345] = u'x';
+  const VValue big(text);
+  PieceCache cache;
+  std::vector<char> buf(4096);
+  CTarget t{kClassChar, buf.data(), static_cast<int64_t>(buf.size())};
+  t.pieces = &cache;
+  int64_t total = 0;
+  std::string first;
+  for (;;) {
+    CResult r = ConvertToC(t, big);
+    ASSERT_EQ(r.full_length, 2 * (5 << 20) - 1 + 1);
+    if (r.delivered == 0) break;
+    if (t.offset == 0) first.assign(buf.data(), 8);
+    total += r.delivered;
+    t.offset += r.delivered;
+  }
+  EXPECT_EQ(total, 2 * (5 << 20) - 1);
+  EXPECT_EQ(first, "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9");
+  // A new value starting at offset 0 replaces what the cache held.
+  t.offset = 0;
+  CResult r = ConvertToC(t, VValue(corvane::VString(u"short")));
+  EXPECT_EQ(r.full_length, 6);
+  EXPECT_STREQ(buf.data(), "short");
+}
