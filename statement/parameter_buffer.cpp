@@ -24,10 +24,16 @@ T Load(const void* p) {
   return v;
 }
 
+// Windev programs bind text with a length of 0 and mean the whole
+// NUL-terminated buffer, less its trailing spaces.
+bool WindevText(const ParameterBuffer& p, int unit) { return p.windev && unit != 0; }
+
 // Byte length of a text or binary parameter, or nothing when its length
 // cannot be known. `unit` is the size of a terminator (0 for binary).
 std::optional<int64_t> ByteLength(const ParameterBuffer& p, int unit) {
-  if (p.length) {
+  if (p.length && *p.length == 0 && WindevText(p, unit)) {
+    // Falls through to the terminator.
+  } else if (p.length) {
     if (*p.length >= 0) return *p.length;
     if (*p.length != SQL_NTS) return std::nullopt;
     if (unit == 0) return p.buffer_length > 0 ? p.buffer_length : 0;
@@ -102,7 +108,7 @@ BufferValue ReadParameterBuffer(const ParameterBuffer& p, VValue& out) {
       if (const void* z = std::memchr(s, 0, len)) len = static_cast<std::size_t>(static_cast<const char*>(z) - s);
       VString text = p.charset == Charset::Utf8 ? VString::FromUtf8(std::string_view(s, len))
                                                  : VString::FromLocal(std::string_view(s, len));
-      if (p.windev) TrimTrailingSpaces(text);
+      if (p.windev && p.length == 0) TrimTrailingSpaces(text);
       out = VValue(std::move(text));
       return BufferValue::kValue;
     }
@@ -114,7 +120,7 @@ BufferValue ReadParameterBuffer(const ParameterBuffer& p, VValue& out) {
       std::size_t len = 0;
       while (len < units && s[len] != 0) ++len;
       VString text(s, len);
-      if (p.windev) TrimTrailingSpaces(text);
+      if (p.windev && p.length == 0) TrimTrailingSpaces(text);
       out = VValue(std::move(text));
       return BufferValue::kValue;
     }

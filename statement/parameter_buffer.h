@@ -20,7 +20,9 @@ struct ParameterBuffer {
   std::optional<int64_t> indicator;  // the value at the indicator pointer, when it is set
   std::optional<int64_t> length;     // the value at the octet-length pointer, when it is set
   Charset charset = Charset::Utf8;   // of narrow text
-  bool windev = false;               // drop trailing spaces of text
+  // The Windev setting: a text of length 0 is read up to its terminator and
+  // its trailing spaces are dropped.
+  bool windev = false;
 };
 
 enum class BufferValue : uint8_t {

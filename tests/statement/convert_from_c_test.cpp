@@ -92,13 +92,21 @@ TEST(ParameterBuffer, TextEncodingsAndWindevTrimming) {
   ParameterBuffer local = WithIndicator(Buffer(SQL_C_CHAR, "plain", 0), SQL_NTS);
   local.charset = Charset::Local;
   EXPECT_EQ(Read(local).text(), u"plain");
-  ParameterBuffer windev = WithIndicator(Buffer(SQL_C_CHAR, "ab  ", 0), SQL_NTS);
+  // Windev binds text with length 0 and means the terminated buffer, less
+  // its trailing spaces; other lengths are taken as they are.
+  ParameterBuffer windev = WithIndicator(Buffer(SQL_C_CHAR, "ab  ", 0), 0);
   windev.windev = true;
   EXPECT_EQ(Read(windev).text(), u"ab");
   windev.data = "   ";
   VValue empty = Read(windev);
   EXPECT_FALSE(empty.is_null());
   EXPECT_TRUE(empty.text().empty());
+  ParameterBuffer wide_windev = WithIndicator(Buffer(SQL_C_WCHAR, u"x ", 0), 0);
+  wide_windev.windev = true;
+  EXPECT_EQ(Read(wide_windev).text(), u"x");
+  windev = WithIndicator(Buffer(SQL_C_CHAR, "ab  ", 0), SQL_NTS);
+  windev.windev = true;
+  EXPECT_EQ(Read(windev).text(), u"ab  ");
 }
 
 TEST(ParameterBuffer, FixedTypesByCClass) {
