@@ -1,5 +1,7 @@
 #include "server/bulk_modify.h"
 
+#include <cstdint>
+
 #include "server/error_codes.h"
 #include "server/value_binding.h"
 #include "toolbox/value_codec.h"
@@ -150,7 +152,11 @@ bool ApplyBulkItems(sqlite3* db, const ResultSet& result, const std::vector<Bulk
     if (item.op != '2') sqlite3_bind_int64(st.s, index, item.row_id);
     if (sqlite3_step(st.s) != SQLITE_DONE) return fail(SqliteError(db));
     if (item.op == '2') {
-      new_ids.push_back(sqlite3_last_insert_rowid(db));
+      std::int64_t id = sqlite3_last_insert_rowid(db);
+      // The reply carries 32-bit row ids; a larger one cannot be reported.
+      if (id > INT32_MAX || id < INT32_MIN)
+        return fail({kBadBulkModify, "The new row id " + std::to_string(id) + " does not fit in 32 bits."});
+      new_ids.push_back(id);
     } else if (sqlite3_changes(db) == 0) {
       return fail({kRowNotFound, "No row with row id " + std::to_string(item.row_id) + " in " + result.table + "."});
     }
