@@ -1,6 +1,7 @@
 #include "server/session.h"
 
 #include <chrono>
+#include <cstdint>
 
 #include "server/batch.h"
 #include "server/bulk_modify.h"
@@ -218,7 +219,10 @@ Session::Next Session::Execute(const Request& req, const std::string& sql,
   bool any_rows = false;
   for (const ResultSet& r : kept.results) any_rows = any_rows || r.row_set;
   std::int32_t id = 0;
-  if (any_rows) id = next_statement_id_++;
+  if (any_rows) {
+    id = next_statement_id_;
+    next_statement_id_ = next_statement_id_ == INT32_MAX ? 1 : next_statement_id_ + 1;
+  }
 
   reply_.Begin(req.id);
   DescribeResults(reply_, kept.results, true);
