@@ -164,6 +164,19 @@ std::vector<std::string> DescribeParameterKinds(sqlite3* db, std::string_view sq
       if (index == i) kind = placer.KindOfColumn(column, "");
     if (!kind && i >= 2 && IsComparison(t, i - 1)) kind = placer.ColumnEndingAt(i - 2);
     if (!kind && IsComparison(t, i + 1)) kind = placer.ColumnStartingAt(i + 2);
+    // column BETWEEN ? AND ?
+    if (!kind && i >= 2 && IsWord(t, i - 1, "BETWEEN")) kind = placer.ColumnEndingAt(i - 2);
+    if (!kind && i >= 4 && IsWord(t, i - 1, "AND") && t[i - 2].kind == SqlToken::kMarker &&
+        IsWord(t, i - 3, "BETWEEN"))
+      kind = placer.ColumnEndingAt(i - 4);
+    // column IN (?, ?, ...)
+    if (!kind && i >= 1 && (IsSymbol(t, i - 1, "(") || IsSymbol(t, i - 1, ","))) {
+      std::size_t k = i - 1;
+      while (k >= 2 && IsSymbol(t, k, ",") && t[k - 1].kind == SqlToken::kMarker) k -= 2;
+      if (k >= 2 && IsSymbol(t, k, "(") && IsWord(t, k - 1, "IN")) kind = placer.ColumnEndingAt(k - 2);
+    }
+    // LIMIT ? and OFFSET ?
+    if (!kind && i >= 1 && (IsWord(t, i - 1, "LIMIT") || IsWord(t, i - 1, "OFFSET"))) kind = "VK_LONG";
     if (!kind) break;
     kinds.push_back(*kind);
   }

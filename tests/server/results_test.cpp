@@ -240,6 +240,8 @@ TEST_F(ServerResults, TransactionsAndParameterDescriptions) {
   EXPECT_EQ(p.Field("Parameter-Types"), "VK_LONG VK_TEXT VK_TIME VK_FLOAT");
   p = c().Prepare("update tx set amount = ?, name = ? where id = ? and at > ?", true);
   EXPECT_EQ(p.Field("Parameter-Types"), "VK_FLOAT VK_TEXT VK_LONG VK_TIME");
+  p = c().Prepare("select name from tx where id in (?, ?) and at between ? and ? limit ?", true);
+  EXPECT_EQ(p.Field("Parameter-Types"), "VK_LONG VK_LONG VK_TIME VK_TIME VK_LONG");
   // The list ends at the first marker whose kind the text does not show.
   p = c().Prepare("select * from tx where name = ? and length(?) > 2 and id = ?", true);
   EXPECT_EQ(p.Field("Parameter-Types"), "VK_TEXT");
