@@ -23,6 +23,10 @@ struct ParameterValue {
 // (ConvertToKind); the kind of `out` is then always KindOfClass(sql_class).
 // An undescribed parameter keeps the kind of its C type. The kind to name on
 // the request is KindName(out.kind()).
+//
+// `out` may be a null value of its kind: a date escape or structure that is
+// no real date. It is sent as NULL, or as the empty value of its kind.
+// Never throws: a failed allocation is status kNoMemory.
 ParameterValue MakeParameterValue(const ParameterBuffer& p, int16_t sql_class, corvane::VValue& out);
 
 }  // namespace kestrion

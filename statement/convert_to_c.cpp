@@ -1,6 +1,7 @@
 #include "statement/convert_to_c.h"
 
 #include <cstring>
+#include <new>
 
 #include "statement/hex_text.h"
 #include "statement/to_c_targets.h"
@@ -49,7 +50,9 @@ CResult Guid(const CTarget& t, const VValue& v) {
 
 }  // namespace to_c
 
-CResult ConvertToC(const CTarget& t, const VValue& v) {
+namespace {
+
+CResult Convert(const CTarget& t, const VValue& v) {
   switch (t.c_class) {
     case kClassWChar:
     case kClassChar:
@@ -107,6 +110,16 @@ CResult ConvertToC(const CTarget& t, const VValue& v) {
     }
     default:
       return {};  // no such target: nothing written, length 0
+  }
+}
+
+}  // namespace
+
+CResult ConvertToC(const CTarget& t, const VValue& v) {
+  try {
+    return Convert(t, v);
+  } catch (const std::bad_alloc&) {
+    return {Conversion::kNoMemory, 0, 0};
   }
 }
 

@@ -57,7 +57,8 @@ struct CResult {
 // Failures: a time value into a numeric target, a blob into a date, and the
 // like is kNotPossible; a value that no SQL_NUMERIC_STRUCT holds, or a
 // negative duration into a date or time, kOutOfRange; a text that is no date
-// or time into a date or time target, kInvalidText. Nothing is written then.
+// or time into a date or time target, kInvalidText; a failed allocation,
+// kNoMemory. Nothing is written then, and nothing is thrown.
 CResult ConvertToC(const CTarget& target, const corvane::VValue& value);
 
 // The terminator of a text class in bytes: 2 for wide text, 1 for narrow,

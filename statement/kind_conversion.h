@@ -29,6 +29,7 @@ corvane::VKind KindOfClass(int16_t sql_class);
 //  - from a text, by reading the text as that kind (ReadTextAsKind).
 // A null value becomes a null value of the kind. Kind Unknown keeps the
 // value. Anything else is kNotPossible, and `v` is left as it was.
+// A failed allocation throws std::bad_alloc.
 Conversion ConvertToKind(corvane::VValue& v, corvane::VKind kind);
 
 // Reads a parameter text as a value of `kind`:

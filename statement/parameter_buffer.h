@@ -47,6 +47,7 @@ enum class BufferValue : uint8_t {
 //   time value, SQL_C_TYPE_TIME and the day-to-second interval a duration
 //   (a date or time structure that is no real date or time gives a null time).
 // SQL_NULL_DATA at the indicator gives kNull whatever the type.
+// A failed allocation throws std::bad_alloc (MakeParameterValue catches it).
 BufferValue ReadParameterBuffer(const ParameterBuffer& p, corvane::VValue& out);
 
 }  // namespace kestrion

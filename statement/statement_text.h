@@ -24,7 +24,8 @@ void RewriteStatementText(corvane::VString& text);
 int32_t CountParameterMarkers(std::u16string_view text);
 
 // Both steps, as prepare runs them: rewrites `text` and answers its marker
-// count.
+// count. The rewrite takes one copy of the text's size, and throws
+// std::bad_alloc when that cannot be had.
 int32_t RewriteAndCountMarkers(corvane::VString& text);
 
 }  // namespace kestrion

@@ -123,34 +123,36 @@ std::u16string_view RealText(double d, TextScratch& scratch) {
 }
 
 std::u16string_view DecimalText(const VFloat& f, TextScratch& scratch) {
-  std::u16string& out = scratch.big;
-  out.clear();
-  if (f.is_zero()) {
-    out = u"0.0";
-    return out;
-  }
+  if (f.is_zero()) return u"0.0";
   const std::string& digits = f.digits();
   const int64_t n = static_cast<int64_t>(digits.size());
   const int64_t e = f.exponent();
   if (e > n + 400 || e < -400) {
     // Absurd exponents (only a hostile peer sends them) keep their short form.
-    for (char c : f.ToText()) out.push_back(static_cast<unsigned char>(c));
-    return out;
+    scratch.big.clear();
+    for (char c : f.ToText()) scratch.big.push_back(static_cast<unsigned char>(c));
+    return scratch.big;
   }
-  out.reserve(static_cast<std::size_t>(n + (e > 0 ? e : -e) + 4));
-  if (f.sign() < 0) out.push_back(u'-');
-  if (e <= 0) {
-    out.push_back(u'0');
-  } else {
-    for (int64_t i = 0; i < e; ++i) out.push_back(i < n ? static_cast<char16_t>(digits[i]) : u'0');
-  }
-  out.push_back(u'.');
   const int64_t fraction = n - e > 1 ? n - e : 1;
-  for (int64_t i = 0; i < fraction; ++i) {
-    int64_t at = e + i;  // position in the digit string
-    out.push_back(at >= 0 && at < n ? static_cast<char16_t>(digits[at]) : u'0');
+  const int64_t size = 1 + (e > 0 ? e : 1) + 1 + fraction;
+  char16_t* out = scratch.small;
+  if (size > static_cast<int64_t>(kSmall)) {
+    scratch.big.resize(static_cast<std::size_t>(size));
+    out = scratch.big.data();
   }
-  return out;
+  std::size_t at = 0;
+  if (f.sign() < 0) out[at++] = u'-';
+  if (e <= 0) {
+    out[at++] = u'0';
+  } else {
+    for (int64_t i = 0; i < e; ++i) out[at++] = i < n ? static_cast<char16_t>(digits[i]) : u'0';
+  }
+  out[at++] = u'.';
+  for (int64_t i = 0; i < fraction; ++i) {
+    int64_t pos = e + i;  // position in the digit string
+    out[at++] = pos >= 0 && pos < n ? static_cast<char16_t>(digits[pos]) : u'0';
+  }
+  return {out, at};
 }
 
 std::u16string_view TimeText(const VTime& t, const LocaleFormats& locale, TextScratch& scratch) {
