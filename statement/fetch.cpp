@@ -213,6 +213,7 @@ SQLRETURN CommonFetch(CHStatement& statement, SQLSMALLINT orientation, SQLLEN of
   s.row_status = row_status;
   s.getdata_column = -1;
   s.getdata_offset = 0;
+  s.rowset_position = 0;
   SQLULEN* fetched = RowsFetchedPtr(statement);
   if (fetched != nullptr) *fetched = 0;
   if (rows_out != nullptr) *rows_out = 0;

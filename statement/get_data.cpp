@@ -31,7 +31,7 @@ SQLRETURN GetData(CHStatement& statement, SQLUSMALLINT column, SQLSMALLINT targe
   if (static_cast<std::int32_t>(column) > ird->count()) {
     return statement.Post(SqlState::HY000, u"Column index overflow.");
   }
-  const std::int64_t row = s.rowset_first - 1;
+  const std::int64_t row = s.rowset_first - 1 + s.rowset_position;
   if (s.rowset_first < 1 || row >= s.total_rows) {
     return statement.Post(SqlState::S24000, u"No row is current on this StatementHandle.");
   }

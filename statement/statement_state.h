@@ -57,6 +57,9 @@ struct StatementState {
   // 1-based result row of the first row of the current rowset; 0 before
   // the first row (SQL_ATTR_ROW_NUMBER holds the last row delivered).
   std::int64_t rowset_first = 0;
+  // The row of the rowset that SQLGetData reads (0-based); SQLSetPos with
+  // SQL_POSITION moves it, every fetch puts it back on the first row.
+  std::int64_t rowset_position = 0;
 
   // The row status array of the last fetch (SQLExtendedFetch passes its
   // own; SQLFetch and SQLFetchScroll that of SQL_ATTR_ROW_STATUS_PTR).
