@@ -3,6 +3,7 @@
 #include <array>
 
 #include "driver/connection.h"
+#include "statement/transaction.h"
 
 namespace kestrion {
 
@@ -102,6 +103,8 @@ void CHConnection::_SetAttribute(AttributeCell& cell, int32_t id, SQLPOINTER val
       return;
     case SQL_ATTR_AUTOCOMMIT:
       if (static_cast<uint32_t>(v) <= 1) {
+        // Switching autocommit back on commits what the driver left open.
+        if (v == SQL_AUTOCOMMIT_ON && cell.value == SQL_AUTOCOMMIT_OFF) CommitOpenTransaction(*this);
         cell.value = v;
       } else {
         Post(SqlState::S01S02,
