@@ -1,5 +1,6 @@
 #include "statement/describe_result.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "driver/descriptor.h"
@@ -58,7 +59,11 @@ SQLRETURN Describe(CHStatement& statement) {
   if (columns > 32767) columns = 32767;
 
   BindDescribedRecord(*ird, 0, SQL_INTEGER, nullptr, 4, nullptr);
-  for (std::size_t i = 0; i < l.column_updateability.remaining(); ++i) {
+  // Only this result's items count: in a batch, a later updatable result
+  // must not make this one expect a row identifier in front of each row.
+  const std::size_t own = std::min<std::size_t>(l.column_updateability.remaining(),
+                                                static_cast<std::size_t>(columns));
+  for (std::size_t i = 0; i < own; ++i) {
     if (l.column_updateability.at(i) == u"Y") s.updatable = true;
   }
   SQLRETURN rc = SQL_SUCCESS;

@@ -61,7 +61,11 @@ SQLRETURN GetData(CHStatement& statement, SQLUSMALLINT column, SQLSMALLINT targe
   const corvane::VValue& value = s.cache.result_cell(row, column);
   CellTarget cell{target, buffer_length, c_class, scale, s.getdata_offset};
   const CellResult r = DeliverValue(statement, cell, value);
-  if (r.failed) return statement.return_code();
+  if (r.failed) {
+    // Nothing was delivered: the next call starts the column again.
+    s.getdata_column = -1;
+    return statement.return_code();
+  }
   if (r.null) {
     if (indicator != nullptr) *indicator = SQL_NULL_DATA;
     if (!starts) return SQL_NO_DATA;
