@@ -127,7 +127,7 @@ void Login(CHConnection& connection, const Settings& settings) {
   s.mode = StreamMode::Closed;
   s.out_of_step = false;
   if (connection.return_code() == SQL_ERROR) {
-    Disconnect(connection);
+    Disconnect(connection, /*logged_in=*/false);
     return;
   }
 
@@ -142,10 +142,10 @@ void Login(CHConnection& connection, const Settings& settings) {
     s.read_timeout_seconds = -1;
     return;
   }
-  Disconnect(connection);
+  Disconnect(connection, /*logged_in=*/false);
 }
 
-void Disconnect(CHConnection& connection) {
+void Disconnect(CHConnection& connection, bool logged_in) {
   Session& s = connection.session;
   s.data_source_name = u"DEFAULT";
   ResetSessionFields(s);
@@ -155,7 +155,7 @@ void Disconnect(CHConnection& connection) {
     // A link whose last read ran out of time would answer LOGOUT with the
     // late reply, after another wait: close it without logging out.
     if (!s.out_of_step && s.LinkAlive()) {
-      SendRequest(connection, s.own_buffer, "LOGOUT");
+      if (logged_in) SendRequest(connection, s.own_buffer, "LOGOUT");
       SendRequest(connection, s.own_buffer, "QUIT");
     }
     CloseStream(connection);

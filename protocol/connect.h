@@ -27,7 +27,8 @@ SQLRETURN ConnectWithDataSource(CHConnection& connection, const SQLWCHAR* dsn,
 void Login(CHConnection& connection, const Settings& settings);
 
 // Logs out (LOGOUT, QUIT) when the link is alive and closes it; 01002
-// "Disconnect error" when there is no link.
-void Disconnect(CHConnection& connection);
+// "Disconnect error" when there is no link. After a failed login there is no
+// session to log out of, and only QUIT is sent.
+void Disconnect(CHConnection& connection, bool logged_in = true);
 
 }  // namespace kestrion

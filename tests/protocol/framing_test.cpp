@@ -53,6 +53,20 @@ TEST_F(Framing, LoginCarriesUserAndPasswordInBase64) {
   EXPECT_EQ(conn().session.user_name, u"jos\u00E9");
 }
 
+TEST_F(Framing, RefusedLoginReportsTheServerErrorAndOnlyQuits) {
+  ScriptedServer server;
+  server.Expect(LoginRequest(0),
+                Id(0) + " ERROR\r\nError-Code:28\r\nError-Description:Login refused.\r\n\r\n")
+      .Expect(Id(1) + " QUIT\r\n\r\n", OkReply(Id(1)));
+  EXPECT_EQ(Connect(Loopback(server.port())), SQL_ERROR);
+  ASSERT_EQ(conn().diagnostics().size(), 1u) << Diagnostics();
+  EXPECT_EQ(conn().diagnostics()[0].native_error, 28);
+  EXPECT_EQ(conn().diagnostics()[0].message, u"Login refused.");
+  EXPECT_FALSE(conn().session.link);
+  EXPECT_EQ(server.Finish(), "");
+  EXPECT_EQ(server.received().find("LOGOUT"), std::string::npos);
+}
+
 TEST_F(Framing, ReplyInOneByteSegmentsStopsAtTheBlankLine) {
   ScriptedServer server;
   ConnectTo(server);
