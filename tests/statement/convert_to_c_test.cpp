@@ -86,6 +86,16 @@ TEST_F(ToCTarget, TextFormsOfEachKind) {
   EXPECT_EQ(Wide(Decimal("100")), u"100.0");
   EXPECT_EQ(Wide(Decimal("-12.5")), u"-12.5");
   EXPECT_EQ(Wide(Decimal("0")), u"0.0");
+  {
+    // Long decimals leave the small buffer; absurd exponents from the wire
+    // keep their short form instead of billions of zeros.
+    TextScratch scratch;
+    std::u16string_view big = TextFormOf(Decimal("1e200"), scratch);
+    EXPECT_EQ(big.size(), 203u);
+    EXPECT_EQ(big.substr(big.size() - 3), u"0.0");
+    EXPECT_EQ(TextFormOf(VValue(*corvane::VFloat::FromParts(-1, 2000000000, "15")), scratch),
+              u"-1.5e+1999999999");
+  }
   EXPECT_EQ(Wide(corvane::VReal(1.0 / 3)), u"0.33333333333333");
   EXPECT_EQ(Wide(corvane::VReal(1e20)), u"1E+20");
   EXPECT_EQ(Wide(corvane::VReal(12.5)), u"12.5");
