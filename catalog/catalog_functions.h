@@ -5,6 +5,9 @@
 #pragma once
 
 #include <optional>
+#include <span>
+
+#include "catalog/local_result_set.h"
 
 #include "driver/odbc.h"
 #include "toolbox/vstring.h"
@@ -12,6 +15,7 @@
 namespace kestrion {
 
 class CHStatement;
+class TypeOracle;
 
 SQLRETURN CatalogTables(CHStatement& statement, const SQLWCHAR* catalog, SQLSMALLINT catalog_length,
                         const SQLWCHAR* schema, SQLSMALLINT schema_length, const SQLWCHAR* table,
@@ -52,5 +56,19 @@ corvane::VString ColumnsViewQuery(const OptionalName& name);
 corvane::VString PrimaryKeysQuery(const OptionalName& name);
 corvane::VString ForeignKeysQuery(const OptionalName& pk_name, const OptionalName& fk_name);
 corvane::VString SpecialColumnsQuery(const OptionalName& name, bool no_nulls);
+
+// The row builders of SQLColumnsW and SQLSpecialColumnsW, by server row.
+struct ColumnFlags {
+  bool access = false;      // the Access-compatibility flag
+  bool open_query = false;  // the open-query flag
+  bool views = false;       // rows of the view query (no column id)
+};
+// Server fields: name, column name, type code, nullable, [column id], data
+// length.
+bool BuildColumnRow(TypeOracle* oracle, const ColumnFlags& flags, LocalRow& row,
+                    std::span<const corvane::VValue> server);
+// Server fields: type code, column name, column id.
+bool BuildSpecialColumnRow(TypeOracle* oracle, bool open_query, LocalRow& row,
+                           std::span<const corvane::VValue> server);
 
 }  // namespace kestrion

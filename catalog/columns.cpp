@@ -49,15 +49,13 @@ int16_t ReportedType(int16_t type, bool access) {
   return type;
 }
 
-struct ColumnBuilder {
-  TypeOracle* oracle;
-  bool access;
-  bool open_query;
-  bool views;
+}  // namespace
 
-  // Server fields: name, column name, type code, nullable, [column id],
-  // data length.
-  bool operator()(LocalRow& row, std::span<const VValue> server) const {
+bool BuildColumnRow(TypeOracle* oracle, const ColumnFlags& flags, LocalRow& row,
+                    std::span<const VValue> server) {
+    const bool views = flags.views;
+    const bool access = flags.access;
+    const bool open_query = flags.open_query;
     const std::size_t needed = views ? 5 : 6;
     if (oracle == nullptr || !oracle->ok() || server.size() < needed) return false;
     const int64_t code = IntegerValue(server[2]);
@@ -107,10 +105,7 @@ struct ColumnBuilder {
     row.push_back(corvane::VLong(static_cast<int32_t>(ordinal)));
     row.push_back(VValue(VString(nullable ? u"YES" : u"NO")));
     return true;
-  }
-};
-
-}  // namespace
+}
 
 VString ColumnsTableQuery(const OptionalName& name) {
   VString q(u"select [TABLE_NAME],[COLUMN_NAME],[DATA_TYPE],[NULLABLE],[COLUMN_ID],[DATA_LENGTH]"
@@ -142,13 +137,16 @@ SQLRETURN CatalogColumns(CHStatement& statement, const SQLWCHAR* table, SQLSMALL
   const OptionalName name = PrepareName(table, table_length, kColumnsNameRules);
   TypeOracle oracle(statement);
   OpenLocalResultSet(statement, kColumns);
-  const ColumnBuilder tables{&oracle, statement.access_compatible, statement.open_query, false};
+  ColumnFlags flags{statement.access_compatible, statement.open_query, false};
+  auto builder = [&](LocalRow& row, std::span<const VValue> server) {
+    return BuildColumnRow(&oracle, flags, row, server);
+  };
   bool found = false;
-  if (oracle.ok()) found = RunCatalogQuery(statement, ColumnsTableQuery(name), tables);
+  if (oracle.ok()) found = RunCatalogQuery(statement, ColumnsTableQuery(name), builder);
   if (!(name && found)) {
     statement.ClearDiagnostics();
-    const ColumnBuilder views{&oracle, statement.access_compatible, statement.open_query, true};
-    RunCatalogQuery(statement, ColumnsViewQuery(name), views);
+    flags.views = true;
+    RunCatalogQuery(statement, ColumnsViewQuery(name), builder);
   }
   return statement.return_code();
 }

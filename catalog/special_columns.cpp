@@ -61,10 +61,17 @@ SQLRETURN CatalogSpecialColumns(CHStatement& statement, SQLUSMALLINT identifier_
     if (server.size() < 3) return false;
     const int64_t id = IntegerValue(server[2]);
     if (!seen.insert(id).second) return false;
-    if (!oracle.ok()) return false;
+    return BuildSpecialColumnRow(&oracle, open_query, row, server);
+  });
+  return statement.return_code();
+}
+
+bool BuildSpecialColumnRow(TypeOracle* oracle, bool open_query, LocalRow& row,
+                           std::span<const VValue> server) {
+    if (oracle == nullptr || !oracle->ok() || server.size() < 3) return false;
     const int64_t code = IntegerValue(server[0]);
     const int16_t t = ServerSqlType(code);
-    const TypeOracle::Answer a = oracle.Bind(t);
+    const TypeOracle::Answer a = oracle->Bind(t);
     int64_t buffer_length = 0;
     TypeNameEntry entry{0, 0};
     if (t != SQL_UNKNOWN_TYPE && LookUpTypeName(u"", t, entry)) buffer_length = entry.column_size;
@@ -79,8 +86,6 @@ SQLRETURN CatalogSpecialColumns(CHStatement& statement, SQLUSMALLINT identifier_
     row.push_back(corvane::VWord(a.decimal_digits));
     row.push_back(corvane::VWord(SQL_PC_NOT_PSEUDO));
     return true;
-  });
-  return statement.return_code();
 }
 
 }  // namespace kestrion
