@@ -114,7 +114,11 @@ void CHConnection::_SetAttribute(AttributeCell& cell, int32_t id, SQLPOINTER val
     case SQL_ATTR_TRACEFILE:
     case SQL_ATTR_TRANSLATE_LIB:
     case SQL_ATTR_CURRENT_CATALOG:
-      cell.text.assign(static_cast<const char16_t*>(value));
+      if (value != nullptr) {
+        cell.text.assign(static_cast<const char16_t*>(value));
+      } else {
+        cell.text.clear();
+      }
       return;
     case SQL_ATTR_QUIET_MODE:
       cell.value = static_cast<int64_t>(reinterpret_cast<intptr_t>(value));

@@ -233,7 +233,13 @@ void CHDescriptor::_SetAttribute(AttributeCell& cell, int32_t id, SQLPOINTER val
     case CellKind::Int16: cell.value = static_cast<int16_t>(v); return;
     case CellKind::Int32: cell.value = static_cast<int32_t>(v); return;
     case CellKind::Pointer: cell.value = v; return;
-    case CellKind::String: cell.text.assign(static_cast<const char16_t*>(value)); return;
+    case CellKind::String:
+      if (value != nullptr) {
+        cell.text.assign(static_cast<const char16_t*>(value));
+      } else {
+        cell.text.clear();
+      }
+      return;
   }
 }
 

@@ -147,6 +147,12 @@ void CHStatement::_SetAttribute(AttributeCell& cell, int32_t id, SQLPOINTER valu
         return;
       }
       next = static_cast<CHDescriptor*>(value);
+      // An automatically allocated descriptor serves only its own statement
+      // and role: another statement would keep it after its owner freed it.
+      if (next->role != kRoleExplicit && next != implicit_[role]) {
+        Post(SqlState::HY017, u"Invalid use of an automatically allocated descriptor handle.");
+        return;
+      }
     } else {
       next = implicit_[role];
       if (next == nullptr) return;

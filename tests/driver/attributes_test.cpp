@@ -335,6 +335,23 @@ TEST_F(Attributes, ApplicationDescriptorSwitch) {
   EXPECT_EQ(SQLSetStmtAttrW(stmt, SQL_ATTR_APP_PARAM_DESC, &not_a_handle, 0), SQL_ERROR);
   EXPECT_EQ(Current(DescriptorRole::AppParam), Implicit(DescriptorRole::AppParam));
 
+  // Another statement's automatically allocated descriptor, or one of this
+  // statement's in another role, is refused.
+  SQLHSTMT other = nullptr;
+  ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &other), SQL_SUCCESS);
+  SQLHDESC foreign = static_cast<kestrion::CHStatement*>(other)->implicit_descriptor(
+      DescriptorRole::AppRow);
+  EXPECT_EQ(SQLSetStmtAttrW(stmt, SQL_ATTR_APP_ROW_DESC, foreign, 0), SQL_ERROR);
+  EXPECT_EQ(State(SQL_HANDLE_STMT, stmt), u"HY017");
+  EXPECT_EQ(SQLSetStmtAttrW(stmt, SQL_ATTR_APP_ROW_DESC, Implicit(DescriptorRole::AppParam), 0),
+            SQL_ERROR);
+  EXPECT_EQ(Current(DescriptorRole::AppRow), explicit_desc);
+  EXPECT_EQ(Desc(foreign).associated_statement, other);
+  // Its own implicit descriptor is accepted, as a null would be.
+  EXPECT_EQ(SQLSetStmtAttrW(stmt, SQL_ATTR_APP_ROW_DESC, implicit_ard, 0), SQL_SUCCESS);
+  EXPECT_EQ(Current(DescriptorRole::AppRow), implicit_ard);
+  EXPECT_EQ(SQLSetStmtAttrW(stmt, SQL_ATTR_APP_ROW_DESC, explicit_desc, 0), SQL_SUCCESS);
+
   // Null: the implicit descriptor is back in effect.
   EXPECT_EQ(SQLSetStmtAttrW(stmt, SQL_ATTR_APP_ROW_DESC, nullptr, 0), SQL_SUCCESS);
   EXPECT_EQ(Current(DescriptorRole::AppRow), implicit_ard);
