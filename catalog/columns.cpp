@@ -53,58 +53,58 @@ int16_t ReportedType(int16_t type, bool access) {
 
 bool BuildColumnRow(TypeOracle* oracle, const ColumnFlags& flags, LocalRow& row,
                     std::span<const VValue> server) {
-    const bool views = flags.views;
-    const bool access = flags.access;
-    const bool open_query = flags.open_query;
-    const std::size_t needed = views ? 5 : 6;
-    if (oracle == nullptr || !oracle->ok() || server.size() < needed) return false;
-    const int64_t code = IntegerValue(server[2]);
-    const bool nullable = IntegerValue(server[3]) != 0;
-    const int64_t data_length = IntegerValue(server[views ? 4 : 5]);
-    const int64_t ordinal = views ? IntegerValue(row[0]) + 1 : IntegerValue(server[4]);
+  const bool views = flags.views;
+  const bool access = flags.access;
+  const bool open_query = flags.open_query;
+  const std::size_t needed = views ? 5 : 6;
+  if (oracle == nullptr || !oracle->ok() || server.size() < needed) return false;
+  const int64_t code = IntegerValue(server[2]);
+  const bool nullable = IntegerValue(server[3]) != 0;
+  const int64_t data_length = IntegerValue(server[views ? 4 : 5]);
+  const int64_t ordinal = views ? IntegerValue(row[0]) + 1 : IntegerValue(server[4]);
 
-    const int16_t t = ServerSqlType(code);
-    int16_t bind_type = t;
-    int64_t size = 0;
-    int64_t octets = 0;
-    if (t == SQL_GUID) {
-      if (access) {
-        bind_type = SQL_WCHAR;
-        size = 32;
-        octets = 64;
-      }
-    } else if (t == SQL_WCHAR) {
-      octets = data_length;
-      size = data_length / 2;
-      if (!access) bind_type = SQL_CHAR;
-    } else if (t != SQL_UNKNOWN_TYPE) {
-      size = octets = ColumnSize(t, open_query);
+  const int16_t t = ServerSqlType(code);
+  int16_t bind_type = t;
+  int64_t size = 0;
+  int64_t octets = 0;
+  if (t == SQL_GUID) {
+    if (access) {
+      bind_type = SQL_WCHAR;
+      size = 32;
+      octets = 64;
     }
-    // A type code the driver does not know is reported as SQL_UNKNOWN_TYPE
-    // with no name and no sizes.
-    const TypeOracle::Answer a = oracle->Bind(bind_type);
-    const int16_t reported = ReportedType(a.concise_type, access);
-    const std::u16string_view type_name = SqlTypeName(a.concise_type);
+  } else if (t == SQL_WCHAR) {
+    octets = data_length;
+    size = data_length / 2;
+    if (!access) bind_type = SQL_CHAR;
+  } else if (t != SQL_UNKNOWN_TYPE) {
+    size = octets = ColumnSize(t, open_query);
+  }
+  // A type code the driver does not know is reported as SQL_UNKNOWN_TYPE
+  // with no name and no sizes.
+  const TypeOracle::Answer a = oracle->Bind(bind_type);
+  const int16_t reported = ReportedType(a.concise_type, access);
+  const std::u16string_view type_name = SqlTypeName(a.concise_type);
 
-    row.push_back(NullText());
-    row.push_back(NullText());
-    row.push_back(TextOrNull(server[0]));
-    row.push_back(TextOrNull(server[1]));
-    row.push_back(corvane::VWord(reported));
-    row.push_back(type_name.empty() ? NullText() : VValue(VString(type_name)));
-    row.push_back(corvane::VLong(static_cast<int32_t>(size)));
-    row.push_back(corvane::VLong8(octets));
-    row.push_back(corvane::VWord(a.decimal_digits));
-    row.push_back(corvane::VWord(static_cast<int16_t>(a.radix)));
-    row.push_back(corvane::VWord(nullable ? 1 : 0));
-    row.push_back(NullText());
-    row.push_back(NullText());
-    row.push_back(corvane::VWord(reported));
-    row.push_back(corvane::VWord(a.datetime_sub));
-    row.push_back(corvane::VLong(static_cast<int32_t>(octets)));
-    row.push_back(corvane::VLong(static_cast<int32_t>(ordinal)));
-    row.push_back(VValue(VString(nullable ? u"YES" : u"NO")));
-    return true;
+  row.push_back(NullText());
+  row.push_back(NullText());
+  row.push_back(TextOrNull(server[0]));
+  row.push_back(TextOrNull(server[1]));
+  row.push_back(corvane::VWord(reported));
+  row.push_back(type_name.empty() ? NullText() : VValue(VString(type_name)));
+  row.push_back(corvane::VLong(static_cast<int32_t>(size)));
+  row.push_back(corvane::VLong8(octets));
+  row.push_back(corvane::VWord(a.decimal_digits));
+  row.push_back(corvane::VWord(static_cast<int16_t>(a.radix)));
+  row.push_back(corvane::VWord(nullable ? 1 : 0));
+  row.push_back(NullText());
+  row.push_back(NullText());
+  row.push_back(corvane::VWord(reported));
+  row.push_back(corvane::VWord(a.datetime_sub));
+  row.push_back(corvane::VLong(static_cast<int32_t>(octets)));
+  row.push_back(corvane::VLong(static_cast<int32_t>(ordinal)));
+  row.push_back(VValue(VString(nullable ? u"YES" : u"NO")));
+  return true;
 }
 
 VString ColumnsTableQuery(const OptionalName& name) {

@@ -68,24 +68,24 @@ SQLRETURN CatalogSpecialColumns(CHStatement& statement, SQLUSMALLINT identifier_
 
 bool BuildSpecialColumnRow(TypeOracle* oracle, bool open_query, LocalRow& row,
                            std::span<const VValue> server) {
-    if (oracle == nullptr || !oracle->ok() || server.size() < 3) return false;
-    const int64_t code = IntegerValue(server[0]);
-    const int16_t t = ServerSqlType(code);
-    const TypeOracle::Answer a = oracle->Bind(t);
-    int64_t buffer_length = 0;
-    TypeNameEntry entry{0, 0};
-    if (t != SQL_UNKNOWN_TYPE && LookUpTypeName(u"", t, entry)) buffer_length = entry.column_size;
-    const std::optional<std::u16string_view> type_name =
-        t == SQL_UNKNOWN_TYPE ? std::nullopt : ServerTypeName(code);
-    row.push_back(corvane::VWord(SQL_SCOPE_SESSION));
-    row.push_back(TextOrNull(server[1]));
-    row.push_back(corvane::VWord(t));
-    row.push_back(type_name ? VValue(VString(*type_name)) : VValue::Null(corvane::VKind::Text));
-    row.push_back(corvane::VLong(ColumnSize(t, open_query)));
-    row.push_back(corvane::VLong8(buffer_length));
-    row.push_back(corvane::VWord(a.decimal_digits));
-    row.push_back(corvane::VWord(SQL_PC_NOT_PSEUDO));
-    return true;
+  if (oracle == nullptr || !oracle->ok() || server.size() < 3) return false;
+  const int64_t code = IntegerValue(server[0]);
+  const int16_t t = ServerSqlType(code);
+  const TypeOracle::Answer a = oracle->Bind(t);
+  int64_t buffer_length = 0;
+  TypeNameEntry entry{0, 0};
+  if (t != SQL_UNKNOWN_TYPE && LookUpTypeName(u"", t, entry)) buffer_length = entry.column_size;
+  const std::optional<std::u16string_view> type_name =
+      t == SQL_UNKNOWN_TYPE ? std::nullopt : ServerTypeName(code);
+  row.push_back(corvane::VWord(SQL_SCOPE_SESSION));
+  row.push_back(TextOrNull(server[1]));
+  row.push_back(corvane::VWord(t));
+  row.push_back(type_name ? VValue(VString(*type_name)) : VValue::Null(corvane::VKind::Text));
+  row.push_back(corvane::VLong(ColumnSize(t, open_query)));
+  row.push_back(corvane::VLong8(buffer_length));
+  row.push_back(corvane::VWord(a.decimal_digits));
+  row.push_back(corvane::VWord(SQL_PC_NOT_PSEUDO));
+  return true;
 }
 
 }  // namespace kestrion
