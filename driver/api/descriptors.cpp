@@ -50,11 +50,13 @@ KESTRION_EXPORT SQLRETURN SQL_API SQLGetDescRecW(SQLHDESC hdesc, SQLSMALLINT iRe
                                                  SQLSMALLINT* pPrecision, SQLSMALLINT* pScale,
                                                  SQLSMALLINT* pNullable) {
   return Guarded<CHDescriptor>(hdesc, HandleKind::Descriptor, [&](CHDescriptor& descriptor) {
+    // The name's buffer and length count characters, as ODBC defines for
+    // this function; the generic getter counts bytes.
     if (pcbName != nullptr) *pcbName = cbNameMax;
     if (szName != nullptr) {
-      SQLLEN length = cbNameMax;
+      SQLLEN length = static_cast<SQLLEN>(cbNameMax) * 2;
       GetAttributeValue(descriptor, SQL_DESC_NAME, szName, length, iRecord, kAppGet);
-      if (pcbName != nullptr) *pcbName = static_cast<SQLSMALLINT>(length);
+      if (pcbName != nullptr) *pcbName = static_cast<SQLSMALLINT>(length / 2);
     }
     const struct {
       int32_t field;

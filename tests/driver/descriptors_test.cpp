@@ -326,19 +326,26 @@ TEST_F(Descriptors, SetDescRecAndGetDescRec) {
   EXPECT_EQ(precision, 23);
   EXPECT_EQ(scale, 3);
   EXPECT_EQ(nullable, 0);
-  // With a name buffer: the name and its length in bytes.
+  // With a name buffer: the name and its length, both in characters.
   SQLWCHAR name[16];
-  EXPECT_EQ(SQLGetDescRecW(d, 2, name, sizeof name, &name_len, nullptr, nullptr, nullptr, nullptr,
-                           nullptr, nullptr),
+  EXPECT_EQ(SQLGetDescRecW(d, 2, name, 16, &name_len, nullptr, nullptr, nullptr, nullptr, nullptr,
+                           nullptr),
             SQL_SUCCESS);
   EXPECT_EQ(std::u16string(reinterpret_cast<char16_t*>(name)), u"stamp");
-  EXPECT_EQ(name_len, 10);
-  // Cut to the buffer.
+  EXPECT_EQ(name_len, 5);
+  // Exactly room for the name and its terminator.
   EXPECT_EQ(SQLGetDescRecW(d, 2, name, 6, &name_len, nullptr, nullptr, nullptr, nullptr, nullptr,
+                           nullptr),
+            SQL_SUCCESS);
+  EXPECT_EQ(name_len, 5);
+  // Cut to the buffer, terminated inside it.
+  name[3] = u'#';
+  EXPECT_EQ(SQLGetDescRecW(d, 2, name, 3, &name_len, nullptr, nullptr, nullptr, nullptr, nullptr,
                            nullptr),
             SQL_SUCCESS_WITH_INFO);
   EXPECT_EQ(std::u16string(reinterpret_cast<char16_t*>(name)), u"st");
-  EXPECT_EQ(name_len, 4);
+  EXPECT_EQ(name[3], u'#');
+  EXPECT_EQ(name_len, 2);
 
   // A record beyond the count: every field is refused and nothing stored.
   EXPECT_EQ(SQLSetDescRec(d, 5, SQL_INTEGER, 0, 4, 0, 0, data, nullptr, nullptr), SQL_ERROR);
