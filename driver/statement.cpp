@@ -44,6 +44,7 @@ CHStatement::~CHStatement() {
     return;
   }
   CloseStatement(*this);
+  ReleaseCurrentDescriptors();
   for (CHDescriptor*& d : implicit_) {
     if (d != nullptr && HandleRegistry::KindOf(d) == HandleKind::Descriptor) delete d;
     d = nullptr;

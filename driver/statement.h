@@ -72,6 +72,9 @@ class CHStatement : public CSQLHandle {
   // A descriptor that is going away: every role it holds here reverts to
   // the implicit descriptor of that role.
   void ForgetDescriptor(const CHDescriptor* descriptor);
+  // On destruction: the explicit descriptors in use here are no longer
+  // associated with this statement.
+  void ReleaseCurrentDescriptors();
 
   static constexpr int kAttributeCount = 31;
 

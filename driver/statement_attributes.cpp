@@ -206,6 +206,16 @@ void CHStatement::ForgetDescriptor(const CHDescriptor* descriptor) {
   }
 }
 
+void CHStatement::ReleaseCurrentDescriptors() {
+  for (int role = 0; role < 4; ++role) {
+    auto* d = static_cast<CHDescriptor*>(current_[role].AsPointer());
+    if (d != nullptr && d != implicit_[role] &&
+        HandleRegistry::KindOf(d) == HandleKind::Descriptor && d->associated_statement == this) {
+      d->associated_statement = nullptr;
+    }
+  }
+}
+
 int32_t CHStatement::row_array_size() const { return attributes_[kRowArraySize].AsInt32(); }
 int32_t CHStatement::max_rows() const { return attributes_[kMaxRows].AsInt32(); }
 int32_t CHStatement::max_length() const { return attributes_[kMaxLength].AsInt32(); }

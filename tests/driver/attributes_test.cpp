@@ -359,6 +359,19 @@ TEST_F(Attributes, ApplicationDescriptorSwitch) {
   EXPECT_EQ(Desc(explicit_desc).associated_statement, nullptr);
 }
 
+TEST_F(Attributes, FreeingTheStatementReleasesItsExplicitDescriptor) {
+  SQLHDESC explicit_desc = nullptr;
+  ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_DESC, dbc, &explicit_desc), SQL_SUCCESS);
+  ASSERT_EQ(SQLSetStmtAttrW(stmt, SQL_ATTR_APP_ROW_DESC, explicit_desc, 0), SQL_SUCCESS);
+  ASSERT_EQ(SQLFreeHandle(SQL_HANDLE_STMT, stmt), SQL_SUCCESS);
+  stmt = nullptr;
+  EXPECT_EQ(Desc(explicit_desc).associated_statement, nullptr);
+  // It is an unused descriptor again.
+  SQLINTEGER v = 0;
+  EXPECT_EQ(SQLGetDescFieldW(explicit_desc, 0, SQL_DESC_ARRAY_SIZE, &v, 0, nullptr), SQL_ERROR);
+  EXPECT_EQ(State(SQL_HANDLE_DESC, explicit_desc, 3), u"HY000");
+}
+
 TEST_F(Attributes, FreeingADescriptorInUseRevertsToTheImplicitOne) {
   SQLHDESC explicit_desc = nullptr;
   ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_DESC, dbc, &explicit_desc), SQL_SUCCESS);
