@@ -161,34 +161,29 @@ std::int64_t DeliverRowset(CHStatement& statement, StatementExchange& exchange, 
     if (row_status != nullptr) row_status[delivered] = status;
     for (std::size_t c = 0; c < pointers.size(); ++c) {
       FetchPointer& p = pointers[c];
-      if (p.data == nullptr && p.indicator == nullptr) continue;
+      if (p.data == nullptr && p.indicator == nullptr && p.octet_length == nullptr) continue;
       const corvane::VValue& value = s.cache.result_cell(j, static_cast<std::int32_t>(c));
-      if (p.data == nullptr) {
-        // Only the length or NULL indicator is wanted.
-        if (value.is_null()) WriteLength(p, SQL_NULL_DATA, true);
-      } else {
-        CellTarget target{p.data, p.buffer_length, p.c_class, p.scale, 0};
-        CellResult r = DeliverValue(statement, target, value);
-        if (r.failed) {
-          if (row_status != nullptr) row_status[delivered] = SQL_ROW_ERROR;
-          continue;
-        }
-        if (r.null) {
-          WriteLength(p, SQL_NULL_DATA, true);
-          continue;
-        }
-        if (r.conversion.full_length > p.buffer_length && dynamic &&
-            (p.c_class == kClassChar || p.c_class == kClassWChar || p.c_class == kClassBinary)) {
-          GrowDynamicBuffer(statement, ard, static_cast<std::int16_t>(c), r.conversion.full_length,
-                            p);
-          target.data = p.data;
-          target.buffer_length = p.buffer_length;
-          r = DeliverValue(statement, target, value);
-        } else if (r.truncated) {
-          statement.Post(SqlState::S01004);
-        }
-        WriteLength(p, r.conversion.full_length - TerminatorSize(p.c_class), false);
+      // Without a data buffer only the length and indicator are answered.
+      CellTarget target{p.data, p.buffer_length, p.c_class, p.scale, 0};
+      CellResult r = DeliverValue(statement, target, value);
+      if (r.failed) {
+        if (row_status != nullptr) row_status[delivered] = SQL_ROW_ERROR;
+        continue;
       }
+      if (r.null) {
+        WriteLength(p, SQL_NULL_DATA, true);
+        continue;
+      }
+      if (p.data != nullptr && r.conversion.full_length > p.buffer_length && dynamic &&
+          (p.c_class == kClassChar || p.c_class == kClassWChar || p.c_class == kClassBinary)) {
+        GrowDynamicBuffer(statement, ard, static_cast<std::int16_t>(c), r.conversion.full_length, p);
+        target.data = p.data;
+        target.buffer_length = p.buffer_length;
+        r = DeliverValue(statement, target, value);
+      } else if (p.data != nullptr && r.truncated) {
+        statement.Post(SqlState::S01004);
+      }
+      WriteLength(p, r.conversion.full_length - TerminatorSize(p.c_class), false);
     }
     ++delivered;
     // The addresses of the next row.

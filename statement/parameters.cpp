@@ -69,8 +69,10 @@ bool AddParameters(CHStatement& statement, ParameterUse use, std::string& header
   std::string kinds;
   corvane::VValue value;
   for (std::int16_t i = 1; i <= markers; ++i) {
+    // A prepare is about to describe the parameters anew: what an earlier
+    // prepare said of them does not apply, so values go in their C kinds.
     std::int16_t sql_class = kClassDefault;
-    if (ipd != nullptr && ipd->count() >= i) {
+    if (use == ParameterUse::kExecute && ipd != nullptr && ipd->count() >= i) {
       sql_class = FoldType(ipd->records[static_cast<std::size_t>(i)].concise_type(), version);
     }
     ParameterBuffer p = ApplicationParameter(statement, i);

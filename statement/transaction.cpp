@@ -9,10 +9,13 @@
 namespace kestrion {
 
 void CHStatement::_EndTransaction(int16_t completion) {
-  StatementExchange exchange(*this);
-  if (!exchange.CheckConnection()) return;
+  {
+    StatementExchange check(*this);
+    if (!check.CheckConnection()) return;
+  }
   const bool commit = completion == SQL_COMMIT;
   if (!commit) CloseStatement(*this);
+  StatementExchange exchange(*this);
   CHConnection& c = exchange.connection();
   SendTransactionEnd(c, state.buffer, commit);
   exchange.Sync();
