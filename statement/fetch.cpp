@@ -153,6 +153,7 @@ std::int64_t DeliverRowset(CHStatement& statement, StatementExchange& exchange, 
   const std::int64_t row_size = RowBindType(statement);
   const bool dynamic = DynamicBind(statement) == 8 && size == 1;
   std::int64_t delivered = 0;
+  bool warned = false;
   for (std::int64_t j = first; delivered < size && j < limit; ++j) {
     if (!s.cache.Contains(j)) {
       if (!EnsureRowCached(statement, exchange, j, size - delivered)) break;
@@ -180,15 +181,17 @@ std::int64_t DeliverRowset(CHStatement& statement, StatementExchange& exchange, 
         target.data = p.data;
         target.buffer_length = p.buffer_length;
         r = DeliverValue(statement, target, value);
-      } else if (p.data != nullptr && r.truncated) {
+      } else if (p.data != nullptr && r.truncated && !warned) {
         statement.Post(SqlState::S01004);
+        warned = true;  // once per fetch, not once per cell
       }
       WriteLength(p, r.conversion.full_length - TerminatorSize(p.c_class), false);
     }
     ++delivered;
     // The addresses of the next row.
     for (FetchPointer& p : pointers) {
-      const std::int64_t step = row_size > 0 ? row_size : p.buffer_length;
+      const std::int64_t step =
+          row_size > 0 ? row_size : FixedBufferSize(p.c_class, p.buffer_length);
       const std::int64_t indicator_step = row_size > 0 ? row_size : sizeof(SQLLEN);
       p.data = Offset(p.data, step);
       p.indicator = Offset(p.indicator, indicator_step);
