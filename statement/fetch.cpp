@@ -16,17 +16,6 @@ namespace kestrion {
 
 namespace {
 
-// One bound column of the rowset, its addresses for the row being written.
-struct FetchPointer {
-  std::uint8_t* data = nullptr;
-  std::int64_t buffer_length = 0;
-  SQLLEN* indicator = nullptr;
-  SQLLEN* octet_length = nullptr;
-  std::int16_t c_class = kClassNone;
-  std::int16_t scale = 0;
-  std::int16_t sql_class = kClassNone;
-};
-
 template <class T>
 T* Offset(T* p, std::int64_t bytes) {
   if (p == nullptr) return nullptr;
@@ -241,7 +230,8 @@ SQLRETURN CommonFetch(CHStatement& statement, SQLSMALLINT orientation, SQLLEN of
     return statement.return_code() == SQL_ERROR ? SQL_ERROR : SQL_NO_DATA;
   }
 
-  std::vector<FetchPointer> pointers;
+  // Kept with the statement so that a fetch does not allocate.
+  std::vector<FetchPointer>& pointers = s.fetch_pointers;
   if (!BuildPointers(statement, *ard, *ird, pointers)) return statement.return_code();
 
   StatementExchange exchange(statement);

@@ -10,6 +10,7 @@
 #include <sql.h>
 
 #include "protocol/receive_buffer.h"
+#include "statement/fetch_pointer.h"
 #include "statement/reply_lists.h"
 #include "statement/row_cache.h"
 #include "toolbox/vstring.h"
@@ -60,6 +61,9 @@ struct StatementState {
   // The row of the rowset that SQLGetData reads (0-based); SQLSetPos with
   // SQL_POSITION moves it, every fetch puts it back on the first row.
   std::int64_t rowset_position = 0;
+
+  // The bound columns' addresses, rebuilt by each fetch (storage reused).
+  std::vector<FetchPointer> fetch_pointers;
 
   // The row status array of the last fetch (SQLExtendedFetch passes its
   // own; SQLFetch and SQLFetchScroll that of SQL_ATTR_ROW_STATUS_PTR).
