@@ -41,8 +41,11 @@ std::int16_t NextParameterNeedingData(CHStatement& statement, SQLPOINTER* token)
   const std::int16_t next = ScanFrom(statement, static_cast<std::int16_t>(current + 1));
   if (next != 0) {
     s.pieces[next] = PieceBuffer{};
-    CHDescriptor* apd = statement.current_descriptor(DescriptorRole::AppParam);
-    if (token != nullptr) *token = apd->records[static_cast<std::size_t>(next)].data_ptr();
+    // The token is the bound address with the parameter bind offset added,
+    // as ODBC defines it (applications binding relative addresses rely on it).
+    if (token != nullptr) {
+      *token = const_cast<void*>(ApplicationParameter(statement, next).data);
+    }
   }
   return next;
 }

@@ -3,6 +3,7 @@
 // BMP, and 5 MB of text and binary sent with SQLPutData and read back with
 // SQLGetData in pieces.
 #include <cfloat>
+#include <cstddef>
 #include <climits>
 #include <cstring>
 #include <vector>
@@ -336,6 +337,43 @@ TEST_F(RoundTripTest, FiveMegabytesBoundDirectly) {
   EXPECT_EQ(bi, static_cast<SQLLEN>(kSize));
   EXPECT_TRUE(std::string(tb.data()) == text);
   EXPECT_TRUE(std::string(bb.data(), bb.size()) == blob);
+  SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+}
+
+// With a parameter bind offset, the token SQLParamData hands back is the
+// bound address plus the offset, as ODBC defines it: applications that bind
+// relative addresses (pyodbc's fast executemany) dereference it.
+TEST_F(RoundTripTest, DataAtExecutionTokenCarriesTheBindOffset) {
+  const std::string table = TableName("dae");
+  Run("CREATE TABLE " + table + " (x TEXT)");
+  struct Row {
+    SQLLEN pad;  // keeps both relative addresses away from 0 (a null pointer)
+    char text[16];
+    SQLLEN length;
+  } row{};
+  SQLLEN offset = reinterpret_cast<SQLLEN>(&row);
+  row.length = SQL_LEN_DATA_AT_EXEC(5);
+  SQLHSTMT stmt = NewStatement();
+  STMT_OK(SQLSetStmtAttr(stmt, SQL_ATTR_PARAM_BIND_OFFSET_PTR, &offset, 0));
+  STMT_OK(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_LONGVARCHAR, 5, 0,
+                           reinterpret_cast<SQLPOINTER>(offsetof(Row, text)), sizeof row.text,
+                           reinterpret_cast<SQLLEN*>(offsetof(Row, length))));
+  std::u16string sql = Utf16("INSERT INTO " + table + " VALUES (?)");
+  ASSERT_EQ(SQLExecDirectW(stmt, Wide(sql), SQL_NTS), SQL_NEED_DATA) << Diagnostics(SQL_HANDLE_STMT, stmt);
+  SQLPOINTER token = nullptr;
+  ASSERT_EQ(SQLParamData(stmt, &token), SQL_NEED_DATA);
+  EXPECT_EQ(token, static_cast<SQLPOINTER>(row.text));
+  char piece[] = "hello";
+  STMT_OK(SQLPutData(stmt, piece, 5));
+  STMT_OK(SQLParamData(stmt, &token));
+  SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+  stmt = NewStatement();
+  ASSERT_TRUE(ExecDirect(stmt, "SELECT x FROM " + table));
+  STMT_OK(SQLFetch(stmt));
+  char got[16] = {};
+  SQLLEN ind = 0;
+  STMT_OK(SQLGetData(stmt, 1, SQL_C_CHAR, got, sizeof got, &ind));
+  EXPECT_STREQ(got, "hello");
   SQLFreeHandle(SQL_HANDLE_STMT, stmt);
 }
 
