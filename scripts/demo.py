@@ -28,9 +28,9 @@ print(f"connected to DSN={dsn}")
 for name, sql in [
     ("customers", "SELECT id, name, email, vip, created FROM customers ORDER BY id LIMIT 5"),
     ("products", "SELECT code, title, price, stock FROM products WHERE price > ? ORDER BY price DESC LIMIT 5"),
-    ("orders per customer",
-     "SELECT c.name, COUNT(o.id) AS orders FROM customers c LEFT JOIN orders o "
-     "ON o.customer_id = c.id GROUP BY c.name ORDER BY orders DESC, c.name LIMIT 5"),
+    ("best customers (view order_totals)",
+     "SELECT customer, COUNT(*) AS orders, ROUND(SUM(total), 2) AS spent FROM order_totals "
+     "GROUP BY customer ORDER BY spent DESC LIMIT 5"),
 ]:
     try:
         cur = conn.cursor()
@@ -38,6 +38,19 @@ for name, sql in [
         show(name, cur.fetchall(), [d[0] for d in cur.description])
     except pyodbc.Error as e:
         print(f"\n== {name}: the driver answered {e}")
+# A transaction: the insert is rolled back, so the count does not change.
+try:
+    conn.autocommit = False
+    cur = conn.cursor()
+    before = cur.execute("SELECT COUNT(*) FROM customers").fetchval()
+    cur.execute("INSERT INTO customers (id, name, vip) VALUES (?, ?, ?)", 100000, "Temporary", True)
+    inside = cur.execute("SELECT COUNT(*) FROM customers").fetchval()
+    conn.rollback()
+    after = cur.execute("SELECT COUNT(*) FROM customers").fetchval()
+    conn.autocommit = True
+    print(f"\n== transaction: {before} customers, {inside} after an insert, {after} after rollback")
+except pyodbc.Error as e:
+    print(f"\n== transaction: the driver answered {e}")
 try:
     tables = [row.table_name for row in conn.cursor().tables()]
     print("\n== tables:", ", ".join(tables))

@@ -35,7 +35,11 @@ INI
 
 echo
 echo "== isql KestrionDemo"
-printf 'SELECT id, name, email FROM customers ORDER BY id LIMIT 5\n' | isql -v -b KestrionDemo || true
+isql -v -b KestrionDemo <<'SQL' || true
+SELECT id, name, email, created FROM customers ORDER BY id LIMIT 5
+SELECT code, title, price, stock FROM products WHERE stock < 20 ORDER BY stock LIMIT 5
+SELECT customer, COUNT(*) AS orders, ROUND(SUM(total), 2) AS spent FROM order_totals GROUP BY customer ORDER BY spent DESC LIMIT 3
+SQL
 echo
 echo "== pyodbc"
 /usr/bin/python3 scripts/demo.py KestrionDemo || true
