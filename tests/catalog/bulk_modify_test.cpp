@@ -112,6 +112,39 @@ TEST_F(BulkModifyTest, SetPosRowZeroUpdatesEveryRowAndSendsNull) {
   EXPECT_EQ(table[11], "12:item 12:112");
 }
 
+TEST_F(BulkModifyTest, RowWiseBindingUpdatesAndDeletes) {
+  struct Row {
+    SQLINTEGER id;
+    SQLLEN id_ind;
+    char name[21];
+    SQLLEN name_ind;
+    SQLINTEGER qty;
+    SQLLEN qty_ind;
+  };
+  Row rows[kRowset] = {};
+  ASSERT_EQ(SQLSetStmtAttrW(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(kRowset), 0),
+            SQL_SUCCESS);
+  ASSERT_EQ(SQLSetStmtAttrW(stmt, SQL_ATTR_ROW_BIND_TYPE, reinterpret_cast<SQLPOINTER>(sizeof(Row)), 0),
+            SQL_SUCCESS);
+  SQLBindCol(stmt, 1, SQL_C_SLONG, &rows[0].id, 0, &rows[0].id_ind);
+  SQLBindCol(stmt, 2, SQL_C_CHAR, rows[0].name, sizeof rows[0].name, &rows[0].name_ind);
+  SQLBindCol(stmt, 3, SQL_C_SLONG, &rows[0].qty, 0, &rows[0].qty_ind);
+  ASSERT_TRUE(SQL_SUCCEEDED(Exec("SELECT id, name, qty FROM items ORDER BY id DESC")));
+  ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS) << StatementDiagnostics();
+  ASSERT_EQ(rows[3].id, 9);
+  rows[3].id = 9;  // the key is sent unchanged
+  std::strcpy(rows[3].name, "nine");
+  rows[3].name_ind = SQL_NTS;
+  rows[3].qty = 99;
+  ASSERT_EQ(SQLSetPos(stmt, 4, SQL_UPDATE, SQL_LOCK_NO_CHANGE), SQL_SUCCESS) << StatementDiagnostics();
+  ASSERT_EQ(SQLSetPos(stmt, 5, SQL_DELETE, SQL_LOCK_NO_CHANGE), SQL_SUCCESS) << StatementDiagnostics();
+  const auto table = Table();
+  ASSERT_EQ(table.size(), 11u);
+  EXPECT_EQ(table[6], Original(7));
+  EXPECT_EQ(table[7], "9:nine:99");  // row 8 was deleted
+  EXPECT_EQ(table[8], Original(10));
+}
+
 TEST_F(BulkModifyTest, BulkOperationsAddsThreeRowsAndReturnsTheirIds) {
   SQLULEN bookmarks[3] = {0, 0, 0};
   SQLLEN bookmark_ind[3] = {0, 0, 0};
