@@ -170,14 +170,15 @@ TEST_F(FetchTest, MaxRowsLimitsTheResult) {
 }
 
 TEST_F(FetchTest, BookmarkColumnHoldsTheRowIndex) {
-  SQLINTEGER bookmark = -1;
+  // SQL_C_BOOKMARK is a 64-bit unsigned integer on this platform.
+  SQLUBIGINT bookmark = 0;
   SQLLEN ind = 0;
   ASSERT_EQ(SQLBindCol(stmt, 0, SQL_C_BOOKMARK, &bookmark, 0, &ind), SQL_SUCCESS)
       << Diagnostics(SQL_HANDLE_STMT, stmt);
   // A computed column makes the result read-only: the driver numbers the rows.
   ASSERT_EQ(ExecDirect(stmt, "SELECT n * 2 FROM n1000 ORDER BY n"), SQL_SUCCESS);
   ASSERT_EQ(SQLFetchScroll(stmt, SQL_FETCH_ABSOLUTE, 150), SQL_SUCCESS);
-  EXPECT_EQ(bookmark, 149);
+  EXPECT_EQ(bookmark, 149u);
 }
 
 TEST_F(FetchTest, GetDataReadsTheCurrentRowOnly) {
