@@ -227,5 +227,52 @@ TEST_F(Wire, QueryTimeoutClosesTheLink) {
   SQLDisconnect(h->dbc);
 }
 
+
+const std::string kOneUpdated =
+    "Column-Count: 1\r\nColumn-Types: VK_LONG\r\nColumn-Aliases: Update-Count\r\n"
+    "Column-Updateability: N\r\nResult-Type: Update-Count\r\nRow-Count: 1\r\n";
+
+TEST_F(Wire, ValuesTravelInTheKindTheServerNamed) {
+  ScriptedServer server;
+  ConnectTo(server);
+  const std::string text = "INSERT INTO t VALUES (?, ?)";
+  server.Expect(Prepared(1, text, true), OkReply(Id(1), "Parameter-Types: VK_LONG VK_TIME\r\n"));
+  ASSERT_EQ(Prepare(stmt, text), SQL_SUCCESS);
+  SQLBIGINT number = 5;
+  SQL_TIMESTAMP_STRUCT when{2024, 3, 1, 0, 0, 1, 500000000};
+  SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_SBIGINT, SQL_INTEGER, 0, 0, &number, 0, nullptr);
+  SQLBindParameter(stmt, 2, SQL_PARAM_INPUT, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_DATE, 0, 0, &when, 0,
+                   nullptr);
+  // An int64 bound for a VK_LONG parameter is sent as 4 bytes; a timestamp
+  // for a date keeps its time of day.
+  server.Expect(Executed(2, text, "\r\nPARAMETER-TYPES: VK_LONG VK_TIME") + "1" + I32(5) + "1" +
+                    std::string("\xE8\x07\x03\x01\xDC\x05\x00\x00", 8),
+                OkReply(Id(2), kOneUpdated) + I32(1));
+  ASSERT_EQ(SQLExecute(stmt), SQL_SUCCESS) << Diagnostics(SQL_HANDLE_STMT, stmt);
+  // A value the named kind cannot hold is refused before anything is sent.
+  number = 5000000000LL;
+  EXPECT_EQ(SQLExecute(stmt), SQL_ERROR);
+  EXPECT_TRUE(HasState(SQL_HANDLE_STMT, stmt, "22003"));
+  EXPECT_EQ(Finish(server, 3), "");
+}
+
+TEST_F(Wire, ParametersBeyondTheMarkersAndPreparesWithoutAllBound) {
+  ScriptedServer server;
+  ConnectTo(server);
+  const std::string text = "INSERT INTO t VALUES (?, ?)";
+  SQLINTEGER values[3] = {7, 8, 9};
+  SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &values[0], 0, nullptr);
+  // One of two markers bound: the prepare describes without parameters.
+  server.Expect(Prepared(1, text, true), OkReply(Id(1)));
+  ASSERT_EQ(Prepare(stmt, text), SQL_SUCCESS) << Diagnostics(SQL_HANDLE_STMT, stmt);
+  SQLBindParameter(stmt, 2, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &values[1], 0, nullptr);
+  SQLBindParameter(stmt, 3, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &values[2], 0, nullptr);
+  // The third parameter has no marker and is not sent.
+  server.Expect(Executed(2, text, "\r\nPARAMETER-TYPES: VK_LONG VK_LONG") + "1" + I32(7) + "1" + I32(8),
+                OkReply(Id(2), kOneUpdated) + I32(1));
+  ASSERT_EQ(SQLExecute(stmt), SQL_SUCCESS) << Diagnostics(SQL_HANDLE_STMT, stmt);
+  EXPECT_EQ(Finish(server, 3), "");
+}
+
 }  // namespace
 }  // namespace kestrion_test
