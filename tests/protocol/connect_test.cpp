@@ -49,6 +49,15 @@ TEST_F(Connecting, SettingsAreAppliedAtLogin) {
   EXPECT_TRUE(Has(SqlState::S01000, u"Already connected."));
 }
 
+TEST_F(Connecting, PortKeepsItsLow16Bits) {
+  // Nothing is expected to listen on loopback port 4464; the port is set
+  // before the link is opened either way.
+  Connect("DSN=*;Server=127.0.0.1;UID=;Port=70000;PhysicalConnectionTimeout=1;LoginTimeout=1");
+  EXPECT_EQ(conn().session.port, 4464);
+  Connect("DSN=*;Server=127.0.0.1;UID=;Port=99999999999;PhysicalConnectionTimeout=1");
+  EXPECT_EQ(conn().session.port, 0);
+}
+
 TEST_F(Connecting, NetworkCacheSizeZeroGivesTheDefaultPacketSize) {
   ScriptedServer server;
   ConnectTo(server, ";NetworkCacheSize=0;CharsEncoding=utf-8");

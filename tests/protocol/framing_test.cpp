@@ -177,6 +177,24 @@ TEST_F(Framing, LinkClosedMidReplyFailsTheReadAndReadsAsDead) {
   EXPECT_FALSE(conn().session.link);
 }
 
+TEST_F(Framing, ServerClosingDuringALargeBodyRaisesNoSigpipe) {
+  ::signal(SIGPIPE, SIG_DFL);  // the default action would end the test program
+  ScriptedServer server;
+  ConnectTo(server);
+  // The server reads the header only, then closes with the body unread.
+  ScriptedServer::Step cut{Id(1) + " PUT\r\n\r\n", ""};
+  cut.close_after = true;
+  server.Then(cut);
+  std::vector<std::uint8_t> body(32 << 20, 0x55);
+  EXPECT_EQ(kestrion::SendRequest(conn(), conn().session.own_buffer, "PUT", body), SQL_ERROR);
+  EXPECT_TRUE(Has(SqlState::S08S01, u"Can't send packet.")) << Diagnostics();
+  // Sending again on the reset link, and probing it, fail without a signal.
+  ASSERT_TRUE(conn().session.link);
+  std::size_t written = 0;
+  EXPECT_NE(conn().session.link->Write("x", 1, written, 0), kestrion::LinkStatus::Done);
+  EXPECT_FALSE(conn().session.LinkAlive());
+}
+
 TEST_F(Framing, RequestWithoutLinkIsRefused) {
   EXPECT_EQ(kestrion::SendRequest(conn(), conn().session.own_buffer, "PING"), SQL_ERROR);
   EXPECT_TRUE(Has(SqlState::HY010, u"No SQLConnect done on this ConnectionHandle."));
