@@ -143,6 +143,10 @@ std::int64_t DeliverRowset(CHStatement& statement, StatementExchange& exchange, 
   const bool dynamic = DynamicBind(statement) == 8 && size == 1;
   std::int64_t delivered = 0;
   bool warned = false;
+  // Bookmarks are row indexes, whatever the server keeps in column 0 of an
+  // updatable result (its row identifier), so that SQL_FETCH_BOOKMARK finds
+  // the row again.
+  corvane::VValue bookmark;
   for (std::int64_t j = first; delivered < size && j < limit; ++j) {
     if (!s.cache.Contains(j)) {
       if (!EnsureRowCached(statement, exchange, j, size - delivered)) break;
@@ -152,7 +156,9 @@ std::int64_t DeliverRowset(CHStatement& statement, StatementExchange& exchange, 
     for (std::size_t c = 0; c < pointers.size(); ++c) {
       FetchPointer& p = pointers[c];
       if (p.data == nullptr && p.indicator == nullptr && p.octet_length == nullptr) continue;
-      const corvane::VValue& value = s.cache.result_cell(j, static_cast<std::int32_t>(c));
+      const corvane::VValue& value = c == 0 && s.updatable
+                                         ? (bookmark = corvane::VLong(static_cast<std::int32_t>(j)))
+                                         : s.cache.result_cell(j, static_cast<std::int32_t>(c));
       // Without a data buffer only the length and indicator are answered.
       CellTarget target{p.data, p.buffer_length, p.c_class, p.scale, 0};
       CellResult r = DeliverValue(statement, target, value);

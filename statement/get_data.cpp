@@ -58,7 +58,11 @@ SQLRETURN GetData(CHStatement& statement, SQLUSMALLINT column, SQLSMALLINT targe
     StatementExchange exchange(statement);
     if (!EnsureRowCached(statement, exchange, row, 1)) return statement.return_code();
   }
-  const corvane::VValue& value = s.cache.result_cell(row, column);
+  // Bookmarks are row indexes (see the rowset delivery).
+  corvane::VValue bookmark;
+  if (column == 0 && s.updatable) bookmark = corvane::VLong(static_cast<std::int32_t>(row));
+  const corvane::VValue& value =
+      column == 0 && s.updatable ? bookmark : s.cache.result_cell(row, column);
   CellTarget cell{target, buffer_length, c_class, scale, s.getdata_offset};
   const CellResult r = DeliverValue(statement, cell, value);
   if (r.failed) {

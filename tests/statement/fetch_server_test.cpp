@@ -181,6 +181,27 @@ TEST_F(FetchTest, BookmarkColumnHoldsTheRowIndex) {
   EXPECT_EQ(bookmark, 149u);
 }
 
+TEST_F(FetchTest, BookmarksOfAnUpdatableResultAreRowIndexesToo) {
+  SQLUBIGINT bookmark = 0;
+  SQLLEN ind = 0;
+  SQLINTEGER n = -1;
+  ASSERT_EQ(SQLBindCol(stmt, 0, SQL_C_BOOKMARK, &bookmark, 0, &ind), SQL_SUCCESS);
+  ASSERT_EQ(SQLBindCol(stmt, 1, SQL_C_SLONG, &n, 0, nullptr), SQL_SUCCESS);
+  // A plain column of a table: the server sends its row identifiers.
+  ASSERT_EQ(ExecDirect(stmt, "SELECT n FROM n1000 WHERE n >= 100 ORDER BY n"), SQL_SUCCESS);
+  ASSERT_EQ(SQLFetchScroll(stmt, SQL_FETCH_ABSOLUTE, 21), SQL_SUCCESS);
+  EXPECT_EQ(bookmark, 20u);
+  EXPECT_EQ(n, 120);
+  SQLUBIGINT kept = 0;
+  ASSERT_EQ(SQLGetData(stmt, 0, SQL_C_BOOKMARK, &kept, 0, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(kept, 20u);
+  ASSERT_EQ(SQLFetchScroll(stmt, SQL_FETCH_LAST, 0), SQL_SUCCESS);
+  SQLINTEGER as_int = static_cast<SQLINTEGER>(kept);
+  SQLSetStmtAttrW(stmt, SQL_ATTR_FETCH_BOOKMARK_PTR, &as_int, 0);
+  ASSERT_EQ(SQLFetchScroll(stmt, SQL_FETCH_BOOKMARK, 0), SQL_SUCCESS);
+  EXPECT_EQ(n, 120);
+}
+
 TEST_F(FetchTest, GetDataReadsTheCurrentRowOnly) {
   SetRowsetSize(10);
   SQLINTEGER n[10];
