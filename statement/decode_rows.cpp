@@ -139,7 +139,9 @@ bool DecodeRows(CHStatement& statement, StatementExchange& exchange, std::int64_
   s.column_lengths.assign(plan.size(), -1);
   // Rows are made room for as they arrive, a chunk at a time, so a hostile
   // row count cannot make the driver allocate more than the link brings.
-  constexpr std::int32_t kChunk = 1024;
+  // A chunk holds at most 64K cells, so a wide row costs no more.
+  const std::int32_t kChunk = std::clamp<std::int32_t>(
+      65536 / static_cast<std::int32_t>(plan.size()), 1, 1024);
   const auto rows = static_cast<std::int32_t>(count);
   s.cache.Start(first, 0, static_cast<std::int32_t>(plan.size()));
   Outcome outcome = Outcome::kOk;
