@@ -196,7 +196,7 @@ AttributeCell* CHDescriptor::_GetAvailableAttribute(int32_t id, int16_t record_n
   return &records[static_cast<size_t>(record_number)].cells[static_cast<size_t>(slot)];
 }
 
-void CHDescriptor::_SetAttribute(AttributeCell& cell, int32_t id, SQLPOINTER value, SQLLEN,
+void CHDescriptor::_SetAttribute(AttributeCell& cell, int32_t id, SQLPOINTER value, SQLLEN length,
                                  int16_t record_number) {
   const auto v = static_cast<int64_t>(reinterpret_cast<intptr_t>(value));
   if (id == SQL_DESC_COUNT) {
@@ -207,7 +207,17 @@ void CHDescriptor::_SetAttribute(AttributeCell& cell, int32_t id, SQLPOINTER val
     cell.value = static_cast<int16_t>(v);
     return;
   }
-  if (IsStatementKept(id)) return;  // read from the statement, never stored here
+  if (IsStatementKept(id)) {
+    // The field is the associated statement's attribute (the lookup found
+    // the statement's cell): store it there, under the statement's rules,
+    // so that setting SQL_DESC_ARRAY_SIZE on an ARD really sets the rowset
+    // size instead of answering success and changing nothing.
+    const int32_t attribute = StatementAttributeFor(id, EffectiveRole());
+    if (attribute != 0 && associated_statement != nullptr) {
+      associated_statement->_SetAttribute(cell, attribute, value, length, 0);
+    }
+    return;
+  }
   if (id == SQL_DESC_CONCISE_TYPE) {
     const int16_t type = FoldType(static_cast<int32_t>(v), _GetODBCVersion());
     if (type == kClassNone) {
