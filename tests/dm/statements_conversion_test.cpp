@@ -37,7 +37,7 @@ const std::vector<std::pair<SQLSMALLINT, const char*>> kCTypes = {
     {SQL_C_DEFAULT, "DEFAULT"},
 };
 
-const char* const kColumns[] = {"b", "t", "s", "i", "g", "r", "d", "ts", "tm", "v", "x", "bl", "u"};
+const char* const kColumns[] = {"b", "t", "s", "i", "g", "r", "d", "ts", "tm", "v", "x", "bl", "u", "p"};
 
 class ConversionTest : public StatementsTest {
  protected:
@@ -46,7 +46,7 @@ class ConversionTest : public StatementsTest {
     table_ = TableName("conv");
     Run("CREATE TABLE " + table_ +
         " (b BOOLEAN, t TINYINT, s SMALLINT, i INTEGER, g BIGINT, r REAL, d DOUBLE,"
-        " ts TIMESTAMP, tm TIME, v VARCHAR(20), x TEXT, bl BLOB, u UUID)");
+        " ts TIMESTAMP, tm TIME, v VARCHAR(20), x TEXT, bl BLOB, u UUID, p PICTURE)");
     SQLHSTMT stmt = NewStatement();
     SQL_TIMESTAMP_STRUCT ts{2021, 3, 4, 5, 6, 7, 0};
     SQL_TIME_STRUCT tm{1, 2, 3};
@@ -58,9 +58,12 @@ class ConversionTest : public StatementsTest {
     STMT_OK(SQLBindParameter(stmt, 2, SQL_PARAM_INPUT, SQL_C_TYPE_TIME, SQL_TYPE_TIME, 8, 0, &tm, 0, nullptr));
     STMT_OK(SQLBindParameter(stmt, 3, SQL_PARAM_INPUT, SQL_C_BINARY, SQL_VARBINARY, 2, 0, blob, 2, &blob_len));
     STMT_OK(SQLBindParameter(stmt, 4, SQL_PARAM_INPUT, SQL_C_GUID, SQL_GUID, 16, 0, &u, 0, nullptr));
+    unsigned char png[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    SQLLEN png_len = 8;
+    STMT_OK(SQLBindParameter(stmt, 5, SQL_PARAM_INPUT, SQL_C_BINARY, SQL_LONGVARBINARY, 8, 0, png, 8, &png_len));
     ASSERT_TRUE(ExecDirect(stmt, "INSERT INTO " + table_ +
                                      " VALUES (1, 42, -300, 123456, 1099511627776, 2.5, -1234.5, ?, ?, '123',"
-                                     " 'hello', ?, ?)"));
+                                     " 'hello', ?, ?, ?)"));
     SQLFreeHandle(SQL_HANDLE_STMT, stmt);
   }
 
@@ -274,6 +277,20 @@ TEST_F(ConversionTest, BoundColumnsAsTextAndAnImpossibleBinding) {
   EXPECT_FALSE(rc == SQL_SUCCESS) << "a timestamp delivered as a double: " << d;
   EXPECT_NE(Diagnostics(SQL_HANDLE_STMT, stmt).find("07006"), std::string::npos)
       << Diagnostics(SQL_HANDLE_STMT, stmt);
+  SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+}
+
+TEST_F(ConversionTest, PictureAsBinaryAndHexText) {
+  SQLHSTMT stmt = Select();
+  SQLLEN ind = 0;
+  unsigned char bytes[16] = {};
+  EXPECT_EQ(Get(stmt, Column("p"), SQL_C_BINARY, bytes, sizeof bytes, &ind), "");
+  EXPECT_EQ(ind, 8);
+  EXPECT_EQ(bytes[0], 0x89);
+  EXPECT_EQ(bytes[7], 0x0A);
+  char hex[32];
+  EXPECT_EQ(Get(stmt, Column("p"), SQL_C_CHAR, hex, sizeof hex, &ind), "");
+  EXPECT_STREQ(hex, "89504E470D0A1A0A");
   SQLFreeHandle(SQL_HANDLE_STMT, stmt);
 }
 
