@@ -1,19 +1,8 @@
-// Exported ODBC functions whose behaviour is not built yet. Each passes the
-// entry guard, then reports HYC00 ("Optional feature not implemented"). As
-// each area is built, its functions move out of this file.
+// Exported functions whose behaviour is not built yet. ConfigDSNW, the setup
+// entry point, configures no data source until the setup dialogs exist.
 #include <odbcinst.h>
 
-#include "driver/entry_guard.h"
-
-using namespace kestrion;
-
-namespace {
-
-[[maybe_unused]] SQLRETURN NotImplemented(SQLHANDLE handle, HandleKind kind) {
-  return Guarded<CSQLHandle>(handle, kind, [](CSQLHandle& h) { return h.Post(SqlState::HYC00); });
-}
-
-}  // namespace
+#include "driver/odbc.h"
 
 extern "C" {
 
