@@ -167,6 +167,13 @@ std::int64_t DeliverRowset(CHStatement& statement, StatementExchange& exchange, 
         continue;
       }
       if (r.null) {
+        if (p.indicator == nullptr) {
+          // Without an indicator the application would take its buffer's
+          // old contents for the value.
+          statement.Post(SqlState::S22002);
+          if (row_status != nullptr) row_status[delivered] = SQL_ROW_ERROR;
+          continue;
+        }
         WriteLength(p, SQL_NULL_DATA, true);
         continue;
       }

@@ -73,6 +73,11 @@ SQLRETURN GetData(CHStatement& statement, SQLUSMALLINT column, SQLSMALLINT targe
   if (r.null) {
     if (indicator != nullptr) *indicator = SQL_NULL_DATA;
     if (!starts) return SQL_NO_DATA;
+    if (indicator == nullptr) {
+      // Without an indicator the application could not tell the NULL apart.
+      s.getdata_column = -1;
+      return statement.Post(SqlState::S22002);
+    }
     s.getdata_offset = 1;  // the NULL has been reported
     return statement.return_code();
   }

@@ -294,5 +294,57 @@ TEST_F(ConversionTest, PictureAsBinaryAndHexText) {
   SQLFreeHandle(SQL_HANDLE_STMT, stmt);
 }
 
+// NULL in every kind reaches every C type as SQL_NULL_DATA.
+TEST_F(ConversionTest, NullOfEveryKindIntoEveryCType) {
+  const std::string nulls = TableName("nulls");
+  Run("CREATE TABLE " + nulls +
+      " (b BOOLEAN, t TINYINT, s SMALLINT, i INTEGER, g BIGINT, r REAL, d DOUBLE,"
+      " ts TIMESTAMP, tm TIME, v VARCHAR(20), x TEXT, bl BLOB, u UUID, p PICTURE)");
+  Run("INSERT INTO " + nulls + " (b) VALUES (NULL)");
+  for (const auto& [ctype, cname] : kCTypes) {
+    SQLHSTMT stmt = NewStatement();
+    ASSERT_TRUE(ExecDirect(stmt, "SELECT * FROM " + nulls));
+    STMT_OK(SQLFetch(stmt));
+    for (size_t col = 1; col <= std::size(kColumns); ++col) {
+      alignas(16) unsigned char buf[64];
+      SQLLEN ind = 0;
+      SQLRETURN rc = SQLGetData(stmt, static_cast<SQLUSMALLINT>(col), ctype, buf, sizeof buf, &ind);
+      EXPECT_EQ(rc, SQL_SUCCESS) << kColumns[col - 1] << " as " << cname << "\n"
+                                 << Diagnostics(SQL_HANDLE_STMT, stmt);
+      EXPECT_EQ(ind, SQL_NULL_DATA) << kColumns[col - 1] << " as " << cname;
+    }
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+  }
+}
+
+// A NULL delivered where the application gave no indicator is an error
+// (22002), not a success that leaves the buffer's old contents as the value.
+TEST_F(ConversionTest, NullWithoutAnIndicatorIsAnError) {
+  SQLHSTMT stmt = NewStatement();
+  ASSERT_TRUE(ExecDirect(stmt, "SELECT NULL, 5"));
+  STMT_OK(SQLFetch(stmt));
+  SQLINTEGER v = 77;
+  EXPECT_EQ(SQLGetData(stmt, 1, SQL_C_SLONG, &v, 0, nullptr), SQL_ERROR);
+  EXPECT_EQ(FirstState(SQL_HANDLE_STMT, stmt), "22002");
+  SQLLEN ind = 0;
+  STMT_OK(SQLGetData(stmt, 1, SQL_C_SLONG, &v, 0, &ind));
+  EXPECT_EQ(ind, SQL_NULL_DATA);
+  // A value needs no indicator.
+  STMT_OK(SQLGetData(stmt, 2, SQL_C_SLONG, &v, 0, nullptr));
+  EXPECT_EQ(v, 5);
+  SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+
+  stmt = NewStatement();
+  SQLINTEGER a = 77, b = 0;
+  STMT_OK(SQLBindCol(stmt, 1, SQL_C_SLONG, &a, 0, nullptr));
+  STMT_OK(SQLBindCol(stmt, 2, SQL_C_SLONG, &b, 0, nullptr));
+  ASSERT_TRUE(ExecDirect(stmt, "SELECT NULL, 5"));
+  SQLRETURN rc = SQLFetch(stmt);
+  EXPECT_FALSE(rc == SQL_SUCCESS);
+  EXPECT_NE(Diagnostics(SQL_HANDLE_STMT, stmt).find("22002"), std::string::npos)
+      << Diagnostics(SQL_HANDLE_STMT, stmt);
+  SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+}
+
 }  // namespace
 }  // namespace kestrion_dm
