@@ -287,5 +287,34 @@ TEST_F(ScrollTest, MaxRowsLimitsTheResult) {
   SQLFreeHandle(SQL_HANDLE_STMT, stmt);
 }
 
+// Two open cursors on one connection ask for their pages in turn; each keeps
+// its own rows.
+TEST_F(ScrollTest, TwoCursorsPageInTurnOnOneConnection) {
+  SQLHSTMT a = NewStatement();
+  SQLHSTMT b = NewStatement();
+  ASSERT_TRUE(ExecDirect(a, "SELECT id FROM " + table_ + " ORDER BY id"));
+  ASSERT_TRUE(ExecDirect(b, "SELECT id FROM customers ORDER BY id"));
+  int na = 0, nb = 0;
+  SQLRETURN ra = SQL_SUCCESS, rb = SQL_SUCCESS;
+  SQLINTEGER v = 0;
+  SQLLEN ind = 0;
+  while (ra == SQL_SUCCESS || rb == SQL_SUCCESS) {
+    if (ra == SQL_SUCCESS && (ra = SQLFetch(a)) == SQL_SUCCESS) {
+      ASSERT_EQ(SQLGetData(a, 1, SQL_C_SLONG, &v, 0, &ind), SQL_SUCCESS);
+      ASSERT_EQ(v, ++na);
+    }
+    if (rb == SQL_SUCCESS && (rb = SQLFetch(b)) == SQL_SUCCESS) {
+      ASSERT_EQ(SQLGetData(b, 1, SQL_C_SLONG, &v, 0, &ind), SQL_SUCCESS);
+      ASSERT_EQ(v, ++nb);
+    }
+  }
+  EXPECT_EQ(ra, SQL_NO_DATA) << Diagnostics(SQL_HANDLE_STMT, a);
+  EXPECT_EQ(rb, SQL_NO_DATA) << Diagnostics(SQL_HANDLE_STMT, b);
+  EXPECT_EQ(na, 1000);
+  EXPECT_EQ(nb, 500);
+  SQLFreeHandle(SQL_HANDLE_STMT, a);
+  SQLFreeHandle(SQL_HANDLE_STMT, b);
+}
+
 }  // namespace
 }  // namespace kestrion_dm
