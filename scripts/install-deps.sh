@@ -2,7 +2,7 @@
 # Installs what the project needs to build, test and run its demo on Debian 12.
 set -euo pipefail
 packages=(
-  build-essential cmake g++ pkg-config
+  build-essential cmake g++ pkg-config ccache
   unixodbc unixodbc-dev odbcinst
   libssl-dev openssl libsqlite3-dev
   libgtest-dev googletest
