@@ -18,6 +18,9 @@ constexpr int32_t kTextSize = 32767;
 constexpr int32_t kBlobSize = 2147483647;
 
 // Searched in this order: the first row of a name is its default answer.
+// A VK_TIME value holds a date and a time of day to the millisecond, so its
+// default answer is the timestamp type; the date row serves only those who
+// ask for a date.
 constexpr std::array<TypeNameRow, 31> kTypeNames{{
     {u"VK_BOOLEAN", kClassBit, 1},
     {u"VK_BYTE", kClassTinyInt, 1},
@@ -25,8 +28,8 @@ constexpr std::array<TypeNameRow, 31> kTypeNames{{
     {u"VK_LONG", kClassInteger, 4},
     {u"VK_REAL", kClassReal, 4},
     {u"VK_FLOAT", kClassDouble, 8},
-    {u"VK_TIME", kClassDate, 6},
     {u"VK_TIME", kClassTimestamp, 16},
+    {u"VK_TIME", kClassDate, 6},
     {u"VK_DURATION", kClassTime, 6},
     {u"VK_DURATION", kClassInterval, 28},
     {u"VK_STRING", kClassWChar, kTextSize},
@@ -187,7 +190,7 @@ int32_t ColumnSize(int16_t sql_type, bool open_query) {
     case kClassReal: return 7;
     case kClassDouble: return 15;
     case kClassTime: return 8;  // hh:mm:ss
-    case kClassTimestamp: return 19;
+    case kClassTimestamp: return kTimestampChars;
     default: return 0;
   }
 }

@@ -81,8 +81,10 @@ TEST_F(Describe, ColumnsNamesAndTypes) {
   ASSERT_EQ(SQLDescribeColW(stmt, 2, full, 32, &name_length, &type, &size, &digits, nullptr),
             SQL_SUCCESS);
   EXPECT_EQ(corvane::VString(reinterpret_cast<char16_t*>(full)).ToUtf8(), "quoted");
-  EXPECT_EQ(type, SQL_TYPE_DATE);
-  EXPECT_EQ(size, 6u);
+  // A VK_TIME column holds a time of day to the millisecond.
+  EXPECT_EQ(type, SQL_TYPE_TIMESTAMP);
+  EXPECT_EQ(size, 23u);
+  EXPECT_EQ(digits, 3);
   ASSERT_EQ(SQLDescribeColW(stmt, 3, full, 32, nullptr, &type, &size, nullptr, nullptr), SQL_SUCCESS);
   EXPECT_EQ(corvane::VString(reinterpret_cast<char16_t*>(full)).ToUtf8(), "back");
   EXPECT_EQ(type, SQL_TYPE_TIME);
@@ -93,6 +95,24 @@ TEST_F(Describe, ColumnsNamesAndTypes) {
   EXPECT_EQ(number, SQL_CHAR);
   ASSERT_EQ(SQLColAttributeW(stmt, 2, SQL_DESC_CONCISE_TYPE, nullptr, 0, nullptr, &number), SQL_SUCCESS);
   EXPECT_EQ(number, 9);
+  struct {
+    SQLUSMALLINT field;
+    SQLLEN value;
+  } const timestamp_fields[] = {
+      {SQL_DESC_TYPE, SQL_DATETIME},  {SQL_DESC_DATETIME_INTERVAL_CODE, SQL_CODE_TIMESTAMP},
+      {SQL_DESC_LENGTH, 23},          {SQL_DESC_OCTET_LENGTH, sizeof(SQL_TIMESTAMP_STRUCT)},
+      {SQL_DESC_PRECISION, 3},        {SQL_DESC_DISPLAY_SIZE, 23},
+  };
+  for (const auto& f : timestamp_fields) {
+    number = -1;
+    ASSERT_EQ(SQLColAttributeW(stmt, 2, f.field, nullptr, 0, nullptr, &number), SQL_SUCCESS);
+    EXPECT_EQ(number, f.value) << "field " << f.field;
+  }
+  SQLWCHAR type_name[32] = {};
+  ASSERT_EQ(SQLColAttributeW(stmt, 2, SQL_DESC_TYPE_NAME, type_name, sizeof type_name, nullptr,
+                             nullptr),
+            SQL_SUCCESS);
+  EXPECT_EQ(corvane::VString(reinterpret_cast<char16_t*>(type_name)).ToUtf8(), "TIMESTAMP");
   number = -1;
   ASSERT_EQ(SQLColAttributeW(stmt, 1, SQL_COLUMN_COUNT, nullptr, 0, nullptr, &number), SQL_SUCCESS);
   EXPECT_EQ(number, 3);
