@@ -15,19 +15,6 @@ namespace {
 constexpr std::size_t kNameChars = 1023;   // longest name answered
 constexpr std::int64_t kAttributeBytes = 512;
 
-std::int16_t DecimalDigits(const DescriptorRecord& r, std::int32_t version) {
-  switch (FoldType(r.concise_type(), version)) {
-    case kClassNumeric:
-      return r.scale();
-    case kClassTime:
-    case kClassTimestamp:
-    case kClassInterval:
-      return r.precision();
-    default:
-      return 0;
-  }
-}
-
 // The column size answered for a record: its octet length, except for a
 // timestamp, whose size counts the characters of its text with the
 // fractional seconds.
@@ -67,6 +54,19 @@ std::int64_t ConciseTypeAnswer(CHStatement& statement, std::int64_t type) {
 }
 
 }  // namespace
+
+std::int16_t DecimalDigits(const DescriptorRecord& r, std::int32_t version) {
+  switch (FoldType(r.concise_type(), version)) {
+    case kClassNumeric:
+      return r.scale();
+    case kClassTime:
+    case kClassTimestamp:
+    case kClassInterval:
+      return r.precision();
+    default:
+      return 0;
+  }
+}
 
 SQLRETURN DescribeColumn(CHStatement& statement, SQLUSMALLINT column, SQLWCHAR* name,
                          SQLSMALLINT name_chars, SQLSMALLINT* name_length, SQLSMALLINT* type,
