@@ -176,6 +176,35 @@ TEST_F(Describe, TruncatedTextColumnWarns) {
   Close(server, 3);
 }
 
+TEST_F(Describe, TimestampColumnKeepsMillisecondsAndItsEmptyValueIsNull) {
+  ScriptedServer server;
+  Open(server, "");
+  ASSERT_EQ(PrepareWith(server, 1, kThreeColumns), SQL_SUCCESS);
+  const std::string fields =
+      "Column-Count: 1\r\nColumn-Types: VK_TIME\r\nColumn-Aliases: t\r\nColumn-Updateability: N\r\n"
+      "Result-Type: Row-Set\r\nRow-Count: 2\r\nStatement-ID: 0\r\nRow-Count-Sent: 2\r\n";
+  // Year, month, day, milliseconds since midnight: the empty date, then
+  // 2007-01-15 03:04:05.678.
+  const std::uint32_t ms = ((3 * 60 + 4) * 60 + 5) * 1000 + 678;
+  std::string stamp("\xD7\x07\x01\x0F", 4);
+  stamp.append(reinterpret_cast<const char*>(&ms), 4);
+  ASSERT_EQ(ExecuteWith(server, 2, fields, "1" + std::string(8, '\0') + "1" + stamp), SQL_SUCCESS)
+      << Diagnostics(SQL_HANDLE_STMT, stmt);
+  SQL_TIMESTAMP_STRUCT ts{};
+  SQLLEN ind = 0;
+  ASSERT_EQ(SQLBindCol(stmt, 1, SQL_C_DEFAULT, &ts, sizeof ts, &ind), SQL_SUCCESS);
+  ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS) << Diagnostics(SQL_HANDLE_STMT, stmt);
+  EXPECT_EQ(ind, SQL_NULL_DATA);
+  ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS) << Diagnostics(SQL_HANDLE_STMT, stmt);
+  EXPECT_EQ(ind, static_cast<SQLLEN>(sizeof ts));
+  EXPECT_EQ(ts.year, 2007);
+  EXPECT_EQ(ts.day, 15);
+  EXPECT_EQ(ts.hour, 3);
+  EXPECT_EQ(ts.second, 5);
+  EXPECT_EQ(ts.fraction, 678000000u);
+  Close(server, 3);
+}
+
 TEST_F(Describe, DynamicBindingGrowsTheBuffer) {
   ScriptedServer server;
   Open(server, "");
