@@ -143,7 +143,9 @@ TEST(TypeInfoTable, ComputedColumns) {
     const bool sized = v.data_type == SQL_VARCHAR || v.data_type == SQL_WVARCHAR ||
                        v.data_type == SQL_VARBINARY;
     EXPECT_EQ(v.create_params.has_value(), sized);
-    if (sized) EXPECT_EQ(*v.create_params, u"max length");
+    if (sized) {
+      EXPECT_EQ(*v.create_params, u"max length");
+    }
     EXPECT_EQ(v.sql_data_type, v.data_type == SQL_TYPE_DATE || v.data_type == SQL_TYPE_TIMESTAMP ||
                                        v.data_type == SQL_INTERVAL_DAY_TO_SECOND
                                    ? SQL_DATETIME
