@@ -18,6 +18,7 @@ namespace kestrion {
 namespace {
 
 std::string Utf8(std::u16string_view text) {
+  if (text.empty()) return {};
   gchar* s = g_utf16_to_utf8(reinterpret_cast<const gunichar2*>(text.data()),
                              static_cast<glong>(text.size()), nullptr, nullptr, nullptr);
   std::string out = s ? s : "";
@@ -129,7 +130,10 @@ class WindowDialog final : public Dialog {
     gtk_style_context_add_class(gtk_widget_get_style_context(window_), "kestrion-dialog");
     gtk_window_set_title(GTK_WINDOW(window_), title_.c_str());
     gtk_window_set_modal(GTK_WINDOW(window_), TRUE);
-    gtk_window_set_resizable(GTK_WINDOW(window_), FALSE);
+    // The size follows the dialog's own layout (Advanced); the user does
+    // not resize it. Fixed geometry hints do that, and unlike a window that
+    // is not resizable they follow each change at once.
+    gtk_window_set_resizable(GTK_WINDOW(window_), TRUE);
     gtk_window_set_type_hint(GTK_WINDOW(window_), GDK_WINDOW_TYPE_HINT_DIALOG);
     gtk_window_set_position(GTK_WINDOW(window_), GTK_WIN_POS_CENTER);
     fixed_ = gtk_fixed_new();
@@ -137,6 +141,7 @@ class WindowDialog final : public Dialog {
     units_ = UnitsFor(window_, tmpl);
     client_ = {0, 0, units_.X(tmpl.width), units_.Y(tmpl.height)};
     gtk_widget_set_size_request(fixed_, client_.width, client_.height);
+    FixSize();
 
     GtkWidget* previous_radio = nullptr;
     for (std::size_t i = 0; i < tmpl.controls.size(); ++i) {
@@ -324,7 +329,7 @@ class WindowDialog final : public Dialog {
   void SetClientHeight(int height) override {
     client_.height = height;
     gtk_widget_set_size_request(fixed_, client_.width, height);
-    gtk_window_resize(GTK_WINDOW(window_), client_.width, height);
+    FixSize();
   }
 
   void End(int result) override {
@@ -374,6 +379,15 @@ class WindowDialog final : public Dialog {
     ~Quiet() { --d_->quiet_; }
     WindowDialog* d_;
   };
+
+  void FixSize() {
+    GdkGeometry hints{};
+    hints.min_width = hints.max_width = client_.width;
+    hints.min_height = hints.max_height = client_.height;
+    gtk_window_set_geometry_hints(GTK_WINDOW(window_), nullptr, &hints,
+                                  static_cast<GdkWindowHints>(GDK_HINT_MIN_SIZE | GDK_HINT_MAX_SIZE));
+    gtk_window_resize(GTK_WINDOW(window_), client_.width, client_.height);
+  }
 
   Control* Find(int id) {
     auto it = controls_.find(id);
