@@ -36,7 +36,7 @@ DialogToolkit* LoadGtkModule() {
     const std::string path = OwnDirectory() + kGtkModuleName;
     void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!module) {
-      why = "the dialog module " "libkestrionodbc-gtk.so" " could not be loaded";
+      why = "the dialog module libkestrionodbc-gtk.so could not be loaded beside the driver";
       return;
     }
     using Entry = DialogToolkit* (*)(int);
