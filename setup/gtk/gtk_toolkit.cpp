@@ -6,6 +6,7 @@
 // Cancel. The dialog procedures themselves live in the driver.
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <map>
@@ -387,6 +388,19 @@ class WindowDialog final : public Dialog {
     gtk_window_set_geometry_hints(GTK_WINDOW(window_), nullptr, &hints,
                                   static_cast<GdkWindowHints>(GDK_HINT_MIN_SIZE | GDK_HINT_MAX_SIZE));
     gtk_window_resize(GTK_WINDOW(window_), client_.width, client_.height);
+    // A dialog that grows keeps its place, unless its bottom would leave
+    // the screen: then it moves up as far as needed.
+    if (!gtk_widget_get_realized(window_)) return;
+    GdkMonitor* monitor = gdk_display_get_monitor_at_window(gtk_widget_get_display(window_),
+                                                            gtk_widget_get_window(window_));
+    if (!monitor) return;
+    GdkRectangle area{};
+    gdk_monitor_get_workarea(monitor, &area);
+    int x = 0, y = 0;
+    gtk_window_get_position(GTK_WINDOW(window_), &x, &y);
+    if (y + client_.height > area.y + area.height) {
+      gtk_window_move(GTK_WINDOW(window_), x, std::max(area.y, area.y + area.height - client_.height));
+    }
   }
 
   Control* Find(int id) {

@@ -48,7 +48,7 @@ TEST(SqlStateTable, HasEveryCodeOnceInOrderWithItsOverriddenTexts) {
     codes.insert(kestrion::SqlStateCode(s));
     if (kestrion::SqlStateText(s).back() == u' ') ++with_trailing_space;
   }
-  EXPECT_EQ(codes.size(), 105u);
+  EXPECT_EQ(codes.size(), 106u);
   EXPECT_EQ(with_trailing_space, 5);
   EXPECT_EQ(kestrion::SqlStateCode(SqlState::S00000), u"00000");
   EXPECT_EQ(kestrion::SqlStateCode(SqlState::S1C00), u"S1C00");

@@ -283,6 +283,26 @@ TEST_F(ConfigurationDialog, WithoutADisplayAddFailsAtOnceNamingTheCommand) {
   EXPECT_TRUE(store.sections.empty());
 }
 
+TEST_F(ConfigurationDialog, ASecondDialogWhileOneIsOpenIsRefused) {
+  int inner = -1;
+  const int outer = Run(ODBC_ADD_DSN, u"Outer", [&](HeadlessDialog& d) {
+    // Another thread of the process, say, asks for a dialog meanwhile.
+    std::u16string attributes = u"DSN=Inner";
+    attributes.push_back(0);
+    inner = ConfigureDataSource(nullptr, ODBC_ADD_DSN, nullptr,
+                                reinterpret_cast<const SQLWCHAR*>(attributes.c_str()));
+    d.PressEnter();
+  });
+  EXPECT_EQ(inner, 0);
+  EXPECT_EQ(outer, 1);
+  EXPECT_EQ(toolkit.dialogs_shown(), 1);
+  ASSERT_EQ(store.errors.size(), 1u);
+  EXPECT_NE(corvane::VString(store.errors[0].second).ToUtf8().find("another dialog"),
+            std::string::npos);
+  EXPECT_EQ(Stored(u"Outer", u"Server"), u"localhost");
+  EXPECT_EQ(store.sections.count(u"Inner"), 0u);
+}
+
 TEST(DataSourceName, FirstAttributeOnly) {
   auto name = [](std::u16string text) {
     text.push_back(0);
