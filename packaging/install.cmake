@@ -56,13 +56,14 @@ set(CPACK_PACKAGE_VENDOR "Kestrion")
 set(CPACK_PACKAGE_CONTACT "Kestrion ODBC developers <kestrion-odbc@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "ODBC driver for the Kestrion SQL server")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "ODBC driver for the Kestrion SQL server\n An ODBC 3.x driver for unixODBC, registered as \"Kestrion\", and the\n kestrion-server development server.")
+    "ODBC driver for the Kestrion SQL server\n An ODBC 3.x driver for unixODBC, registered under the name Kestrion,\n and the kestrion-server development server.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION database)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libodbc2, odbcinst, libssl3, libsqlite3-0")
-# The rest of the shared-library dependencies (libc, libstdc++) are worked out
-# from the binaries.
+# The Driver Manager and its installer library (loaded at run time, so the
+# binaries do not name them); the libraries the binaries link (libssl3,
+# libsqlite3-0, libc, libstdc++) are worked out from them, with versions.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libodbc2, odbcinst")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libgtk-3-0")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA

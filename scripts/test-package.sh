@@ -82,7 +82,7 @@ port=$(cat "$work/port" 2>/dev/null || echo 0)
 
 echo "== isql through the registered name"
 query() {  # query ISQL-ARGUMENTS... : prints the rows of a fixed query
-  echo "SELECT name FROM customers WHERE id = 1" | isql -b -d'|' -x0x09 "$@" 2>&1
+  echo "SELECT name FROM customers WHERE id = 1" | isql -b -v "$@" 2>&1
 }
 check "isql -k DRIVER={Kestrion} connects and queries" \
   grep -q "Customer 1" <(query -k "DRIVER={Kestrion};Server=127.0.0.1;Port=$port;UID=demo;PWD=demo")
