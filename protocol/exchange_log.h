@@ -19,7 +19,7 @@ class CHConnection;
 
 class ExchangeLog {
  public:
-  // Reads the clock only when the connection's log takes error lines or more.
+  // Starts the clock when the connection's log takes error lines or more.
   explicit ExchangeLog(const CHConnection& connection);
   bool active() const { return active_; }
   // Writes the line; `reply` is the reply header read (empty when none was).

@@ -164,11 +164,12 @@ SQLRETURN ReadReply(CHConnection& connection, ReceiveBuffer& buffer, VString* he
 
 SQLRETURN SendRequest(CHConnection& connection, ReceiveBuffer& buffer, std::string_view header,
                       std::span<const std::uint8_t> body, VString* header_out) {
-  const ExchangeLog log(connection);
-  if (!log.active()) [[likely]] {
+  // Without a driver log nothing else happens here: no clock, no formatting.
+  if (!connection.log.Enabled(LogLevel::Error)) [[likely]] {
     if (SendFramed(connection, buffer, header, body)) ReadReply(connection, buffer, header_out);
     return connection.return_code();
   }
+  const ExchangeLog log(connection);
   VString reply;
   if (SendFramed(connection, buffer, header, body)) ReadReply(connection, buffer, &reply);
   log.Finish(connection, header, body.size(), reply);
