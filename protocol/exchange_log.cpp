@@ -77,10 +77,10 @@ std::string ExchangeLine(std::string_view request_id, std::string_view request_h
   const std::size_t first_end = reply.find(u'\r');
   const std::u16string_view first =
       std::u16string_view(reply).substr(0, first_end == VString::npos ? reply.size() : first_end);
-  ok = failure.empty() && first.size() >= 3 && first.substr(first.size() - 3) == u" OK";
+  ok = first.size() >= 3 && first.substr(first.size() - 3) == u" OK";
   if (ok) {
     line += ", OK";
-  } else if (!reply.empty() && failure.empty()) {
+  } else if (!reply.empty()) {
     line += ", ERROR ";
     line += ReplyLine(reply, u"Error-Code:");
     line += ": ";
@@ -106,12 +106,12 @@ void ExchangeLog::Finish(const CHConnection& connection, std::string_view reques
   try {
     const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(
         std::chrono::steady_clock::now() - start_);
-    // A link failure leaves its diagnostic on the connection.
+    // Without a reply, the link failure left its diagnostic on the connection.
     std::string failure;
-    if (connection.return_code() == SQL_ERROR &&
-        connection.diagnostics().size() > diagnostics_before_) {
-      const DiagnosticRecord& last = connection.diagnostics().back();
-      if (last.state != SqlState::S08004) {
+    if (reply.empty()) {
+      failure = "no reply";
+      if (connection.diagnostics().size() > diagnostics_before_) {
+        const DiagnosticRecord& last = connection.diagnostics().back();
         failure = VString(SqlStateCode(last.state)).ToUtf8();
         failure += ' ';
         failure += last.message.ToUtf8();

@@ -34,7 +34,8 @@ class ExchangeLog {
 };
 
 // The line's text, for a request `header` (its command on the first line),
-// a reply header and the elapsed time.
+// a reply header and the elapsed time; `failure` says why there is no reply
+// when `reply` is empty. `ok` is set for a reply that opens with "OK".
 std::string ExchangeLine(std::string_view request_id, std::string_view request_header,
                          std::size_t body_bytes, const corvane::VString& reply,
                          std::chrono::microseconds elapsed, std::string_view failure, bool& ok);
