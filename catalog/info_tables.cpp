@@ -31,7 +31,8 @@ constexpr InfoEntry U32(uint16_t id, uint32_t value) {
 constexpr std::array kWritten = {
     // Text answers.
     Computed(SQL_DATA_SOURCE_NAME, InfoSource::DataSourceName),
-    Text(SQL_DRIVER_NAME, u"ODBCKestrion.dll"),
+    // The file name of the library as it is installed on this platform.
+    Text(SQL_DRIVER_NAME, u"libkestrionodbc.so"),
     Text(SQL_DRIVER_VER, u"18.00.0.0"),
     Computed(SQL_ODBC_VER, InfoSource::OdbcVer),
     Text(SQL_ROW_UPDATES, u"N"),

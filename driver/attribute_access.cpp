@@ -90,21 +90,28 @@ void GetAttributeValue(CSQLHandle& handle, int32_t id, SQLPOINTER buffer, SQLLEN
 }
 
 SQLRETURN SetAttributeEntry(HandleKind kind, SQLHANDLE handle, int32_t id, SQLPOINTER value,
-                            SQLLEN length, int16_t record) {
-  return Guarded<CSQLHandle>(handle, kind, [&](CSQLHandle& h) {
-    SetAttributeValue(h, id, value, length, record, kAppSet);
-    return h.return_code();
-  });
+                            SQLLEN length, int16_t record, std::source_location where) {
+  return Guarded<CSQLHandle>(
+      handle, kind,
+      [&](CSQLHandle& h) {
+        SetAttributeValue(h, id, value, length, record, kAppSet);
+        return h.return_code();
+      },
+      where);
 }
 
 SQLRETURN GetAttributeEntry(HandleKind kind, SQLHANDLE handle, int32_t id, SQLPOINTER buffer,
-                            SQLINTEGER buffer_length, SQLINTEGER* string_length, int16_t record) {
-  return Guarded<CSQLHandle>(handle, kind, [&](CSQLHandle& h) {
-    SQLLEN length = buffer_length;
-    GetAttributeValue(h, id, buffer, length, record, kAppGet);
-    if (h.ok() && string_length != nullptr) *string_length = static_cast<SQLINTEGER>(length);
-    return h.return_code();
-  });
+                            SQLINTEGER buffer_length, SQLINTEGER* string_length, int16_t record,
+                            std::source_location where) {
+  return Guarded<CSQLHandle>(
+      handle, kind,
+      [&](CSQLHandle& h) {
+        SQLLEN length = buffer_length;
+        GetAttributeValue(h, id, buffer, length, record, kAppGet);
+        if (h.ok() && string_length != nullptr) *string_length = static_cast<SQLINTEGER>(length);
+        return h.return_code();
+      },
+      where);
 }
 
 }  // namespace kestrion

@@ -3,6 +3,8 @@
 // by driver code that reads or writes attributes with the internal modes.
 #pragma once
 
+#include <source_location>
+
 #include <cstdint>
 
 #include "driver/handle.h"
@@ -22,9 +24,12 @@ void GetAttributeValue(CSQLHandle& handle, int32_t id, SQLPOINTER buffer, SQLLEN
 
 // The exported set and get entries: kind check, clearing, the generic
 // routine with the application modes; answer the handle return code.
+// `where` is the exported function, named in the driver log's call lines.
 SQLRETURN SetAttributeEntry(HandleKind kind, SQLHANDLE handle, int32_t id, SQLPOINTER value,
-                            SQLLEN length, int16_t record);
+                            SQLLEN length, int16_t record,
+                            std::source_location where = std::source_location::current());
 SQLRETURN GetAttributeEntry(HandleKind kind, SQLHANDLE handle, int32_t id, SQLPOINTER buffer,
-                            SQLINTEGER buffer_length, SQLINTEGER* string_length, int16_t record);
+                            SQLINTEGER buffer_length, SQLINTEGER* string_length, int16_t record,
+                            std::source_location where = std::source_location::current());
 
 }  // namespace kestrion

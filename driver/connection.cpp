@@ -17,7 +17,8 @@ int32_t CHConnection::NextConnectionNumber() { return g_connection_counter.load(
 
 CHConnection::CHConnection(CHEnvironment* environment)
     : CSQLHandle(HandleKind::Connection, environment),
-      connection_number(g_connection_counter.fetch_add(1)) {}
+      connection_number(g_connection_counter.fetch_add(1)),
+      log(ProcessLogTarget()) {}
 
 CHConnection::~CHConnection() {
   if (defunct()) return;

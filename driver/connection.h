@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "driver/driver_log.h"
 #include "driver/handle.h"
 #include "protocol/session.h"
 
@@ -30,6 +31,9 @@ class CHConnection : public CSQLHandle {
   static int32_t NextConnectionNumber();
 
   Session session;
+  // The driver log of this connection: the process's (KESTRION_ODBC_LOG)
+  // until a connect names another with LogFile and LogLevel.
+  LogTarget log;
   // The link on which a server transaction opened by the driver (autocommit
   // off) is in progress; null when none is.
   const void* transaction_link = nullptr;

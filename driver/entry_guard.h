@@ -3,40 +3,68 @@
 #pragma once
 
 #include <new>
+#include <source_location>
 #include <utility>
 
+#include "driver/call_log.h"
 #include "driver/handle.h"
 #include "driver/registry.h"
 
 namespace kestrion {
 
+// Runs `run()` and, once a driver log at debug level exists, writes the
+// call's line. `where` names the exported function that called the guard.
+template <class Run>
+SQLRETURN WithCallLog(CSQLHandle& h, HandleKind kind, const std::source_location& where,
+                      Run&& run) noexcept {
+  if (!g_call_logging.load(std::memory_order_relaxed)) [[likely]] {
+    const SQLRETURN result = run();
+    // A connect may have opened the first log at debug level.
+    if (g_call_logging.load(std::memory_order_relaxed)) [[unlikely]] {
+      LogCall(nullptr, where.function_name(), &h, kind, result);
+    }
+    return result;
+  }
+  // Taken before the call, which may free the handle.
+  const CallLogContext before = CallLogContextOf(h);
+  const SQLRETURN result = run();
+  LogCall(&before, where.function_name(), &h, kind, result);
+  return result;
+}
+
 // Runs `body(T&)` on a registered handle of the given kind after clearing its
 // diagnostics; SQL_INVALID_HANDLE when the handle is null, unknown or of
 // another kind. Exceptions become HY001 or HY000 on the handle.
 template <class T, class Body>
-SQLRETURN Guarded(SQLHANDLE handle, HandleKind kind, Body&& body) noexcept {
+SQLRETURN Guarded(SQLHANDLE handle, HandleKind kind, Body&& body,
+                  std::source_location where = std::source_location::current()) noexcept {
   CSQLHandle* h = HandleRegistry::Find(handle, kind);
   if (h == nullptr) return SQL_INVALID_HANDLE;
   h->ClearDiagnostics();
-  try {
-    return std::forward<Body>(body)(static_cast<T&>(*h));
-  } catch (const std::bad_alloc&) {
-    return h->Post(SqlState::HY001);
-  } catch (...) {
-    return h->Post(SqlState::HY000, u"Unexpected internal failure.");
-  }
+  return WithCallLog(*h, kind, where, [&]() noexcept -> SQLRETURN {
+    try {
+      return std::forward<Body>(body)(static_cast<T&>(*h));
+    } catch (const std::bad_alloc&) {
+      return h->Post(SqlState::HY001);
+    } catch (...) {
+      return h->Post(SqlState::HY000, u"Unexpected internal failure.");
+    }
+  });
 }
 
 // The same without clearing: for the functions that read diagnostics.
 template <class T, class Body>
-SQLRETURN GuardedNoClear(SQLHANDLE handle, HandleKind kind, Body&& body) noexcept {
+SQLRETURN GuardedNoClear(SQLHANDLE handle, HandleKind kind, Body&& body,
+                         std::source_location where = std::source_location::current()) noexcept {
   CSQLHandle* h = HandleRegistry::Find(handle, kind);
   if (h == nullptr) return SQL_INVALID_HANDLE;
-  try {
-    return std::forward<Body>(body)(static_cast<T&>(*h));
-  } catch (...) {
-    return SQL_ERROR;
-  }
+  return WithCallLog(*h, kind, where, [&]() noexcept -> SQLRETURN {
+    try {
+      return std::forward<Body>(body)(static_cast<T&>(*h));
+    } catch (...) {
+      return SQL_ERROR;
+    }
+  });
 }
 
 // Converts an SQLSMALLINT handle type into a kind (None when out of range).

@@ -10,6 +10,9 @@ CHEnvironment* CHEnvironment::Create() {
     delete env;
     return nullptr;
   }
+  // The process's log (KESTRION_ODBC_LOG) is set up before the first call
+  // that could write to it.
+  ProcessLogTarget();
   env->odbc_version = SQL_OV_ODBC3;
   env->_ResetAttributes();
   if (env->defunct()) {

@@ -9,6 +9,7 @@
 #include "protocol/connection_attributes.h"
 #include "protocol/connection_stream.h"
 #include "protocol/installer.h"
+#include "protocol/log_settings.h"
 #include "protocol/reply_field.h"
 #include "protocol/request.h"
 #include "setup/login_prompt.h"
@@ -57,6 +58,31 @@ void ResetSessionFields(Session& s) {
   s.user_name.clear();
   s.first_page_size.clear();
   s.preferred_image_types.clear();
+}
+
+// The driver log's line for the end of a connect: where to and as whom, or
+// the first error.
+void LogConnectOutcome(const CHConnection& connection) {
+  if (!connection.log.Enabled(LogLevel::Error)) return;
+  const Session& s = connection.session;
+  if (s.link) {
+    if (!connection.log.Enabled(LogLevel::Info)) return;
+    std::string line = "connected to " + s.server_address.ToUtf8() + ":" + std::to_string(s.port);
+    line += s.tls ? " with TLS" : "";
+    line += " as user '" + s.user_name.ToUtf8() + "'";
+    connection.log.Write(LogLevel::Info, connection.connection_number, line);
+    return;
+  }
+  std::string line = "connect failed";
+  for (const DiagnosticRecord& record : connection.diagnostics()) {
+    if (record.state == SqlState::S01000) continue;
+    line += ": ";
+    line += VString(SqlStateCode(record.state)).ToUtf8();
+    line += ' ';
+    line += record.message.ToUtf8();
+    break;
+  }
+  connection.log.Write(LogLevel::Error, connection.connection_number, line);
 }
 
 std::int64_t CountUnits(const SQLWCHAR* text, SQLSMALLINT length) {
@@ -181,6 +207,11 @@ SQLRETURN ConnectProcedure(CHConnection& connection, void* window, const SQLWCHA
   }
 
   Settings settings = GatherSettings(input, ReadDataSourceValue);
+  connection.log = ChooseLogTarget(input, ReadDataSourceValue);
+  if (connection.log.Enabled(LogLevel::Info)) {
+    connection.log.Write(LogLevel::Info, connection.connection_number,
+                         "connect " + MaskedConnectionString(input));
+  }
   if (settings[Setting::DSN]) {
     connection.session.data_source_name =
         settings[Setting::DSN]->empty() ? VString(u"DEFAULT") : *settings[Setting::DSN];
@@ -228,6 +259,7 @@ SQLRETURN ConnectProcedure(CHConnection& connection, void* window, const SQLWCHA
   if (attempt && !cancelled && connection.return_code() != SQL_ERROR) {
     if (complete()) {
       Login(connection, settings);
+      LogConnectOutcome(connection);
     } else {
       // Without a user name nothing can be logged in: say so rather than
       // answer success on a connection that is not connected.

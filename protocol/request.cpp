@@ -7,6 +7,7 @@
 #include "driver/connection.h"
 #include "protocol/connection_attributes.h"
 #include "protocol/connection_stream.h"
+#include "protocol/exchange_log.h"
 #include "protocol/reply_field.h"
 
 namespace kestrion {
@@ -177,7 +178,16 @@ SQLRETURN ReadReply(CHConnection& connection, ReceiveBuffer& buffer, VString* he
 
 SQLRETURN SendRequest(CHConnection& connection, ReceiveBuffer& buffer, std::string_view header,
                       std::span<const std::uint8_t> body, VString* header_out) {
-  if (SendFramed(connection, buffer, header, body)) ReadReply(connection, buffer, header_out);
+  // Without a driver log nothing else happens here: no clock, no formatting.
+  if (!connection.log.Enabled(LogLevel::Error)) [[likely]] {
+    if (SendFramed(connection, buffer, header, body)) ReadReply(connection, buffer, header_out);
+    return connection.return_code();
+  }
+  const ExchangeLog log(connection);
+  VString reply;
+  if (SendFramed(connection, buffer, header, body)) ReadReply(connection, buffer, &reply);
+  log.Finish(connection, header, body.size(), reply);
+  if (header_out != nullptr && !reply.empty()) *header_out = std::move(reply);
   return connection.return_code();
 }
 

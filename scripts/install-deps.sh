@@ -9,6 +9,7 @@ packages=(
   libgtk-3-dev fonts-dejavu-core
   xvfb xdotool
   python3 python3-pyodbc
+  libdbi-perl libdbd-odbc-perl
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -11,5 +11,11 @@ for mode in normal sanitize; do
   export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
   export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
   (cd "$dir" && ctest --output-on-failure -j2 --timeout 600) || status=1
+  if [ $mode = normal ]; then
+    echo "== examples of the user guide =="
+    bash scripts/run-examples.sh build || status=1
+    echo "== Debian package: build, install, connect, remove =="
+    bash scripts/test-package.sh || status=1
+  fi
 done
 exit $status

@@ -12,7 +12,8 @@ namespace {
 // The query time-out of a statement is its connection's: the value is set
 // and read there, and whatever the connection reports is also posted on the
 // statement, where the application looks for it.
-SQLRETURN StatementQueryTimeout(SQLHSTMT handle, SQLPOINTER value, SQLLEN length, bool set) {
+SQLRETURN StatementQueryTimeout(SQLHSTMT handle, SQLPOINTER value, SQLLEN length, bool set,
+                                std::source_location where = std::source_location::current()) {
   return Guarded<CHStatement>(handle, HandleKind::Statement, [&](CHStatement& statement) {
     CHConnection* connection = statement.connection();
     if (HandleRegistry::KindOf(connection) != HandleKind::Connection) {
@@ -29,7 +30,7 @@ SQLRETURN StatementQueryTimeout(SQLHSTMT handle, SQLPOINTER value, SQLLEN length
       statement.Post(record.state, record.message, record.native_error);
     }
     return connection->return_code();
-  });
+  }, where);
 }
 
 // SQL_ROWSET_SIZE is the ODBC 2 name of the row array size.

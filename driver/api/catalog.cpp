@@ -8,8 +8,9 @@ using namespace kestrion;
 namespace {
 
 template <class Body>
-SQLRETURN OnStatement(SQLHSTMT handle, Body&& body) {
-  return Guarded<CHStatement>(handle, HandleKind::Statement, std::forward<Body>(body));
+SQLRETURN OnStatement(SQLHSTMT handle, Body&& body,
+                      std::source_location where = std::source_location::current()) {
+  return Guarded<CHStatement>(handle, HandleKind::Statement, std::forward<Body>(body), where);
 }
 
 }  // namespace

@@ -111,7 +111,7 @@ const std::vector<NumberGroup>& NumberGroups() {
 // Constant text answers.
 const std::vector<std::pair<uint16_t, std::u16string>>& ConstantTexts() {
   static const std::vector<std::pair<uint16_t, std::u16string>> texts = {
-      {6, u"ODBCKestrion.dll"},
+      {6, u"libkestrionodbc.so"},
       {7, u"18.00.0.0"},
       {11, u"N"},
       {14, u"\\"},
