@@ -8,6 +8,7 @@ packages=(
   libgtest-dev googletest
   libgtk-3-dev
   python3 python3-pyodbc
+  clang libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do

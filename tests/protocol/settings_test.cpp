@@ -116,6 +116,21 @@ TEST(CompletedString, DriverItemDoubleSemicolonNoDescription) {
   EXPECT_EQ(ComposeConnectionString(s, 1000).substr(0, 9), u";DRIVER={");
 }
 
+TEST(CompletedString, TlsVerificationKeysOnlyWhenGiven) {
+  FakeDataSource source;
+  source.keys = {{u"TLSCAFile", u"/etc/ca.pem"}};
+  Settings s = GatherSettings(u"DSN=name;UID=me;TLSVerify=full", source.Reader());
+  EXPECT_EQ(s.Text(Setting::TLSVerify), u"full");
+  EXPECT_EQ(s.Text(Setting::TLSCAFile), u"/etc/ca.pem");
+  VString text = ComposeConnectionString(s, 1000);
+  EXPECT_NE(text.ToUtf8().find(";Windev=false;TLSVerify=full;TLSCAFile=/etc/ca.pem"), std::string::npos)
+      << text.ToUtf8();
+  s = GatherSettings(u"DSN=*;UID=me", source.Reader());
+  EXPECT_FALSE(s[Setting::TLSVerify].has_value());
+  text = ComposeConnectionString(s, 1000);
+  EXPECT_EQ(text.ToUtf8().find("TLS"), std::string::npos) << text.ToUtf8();
+}
+
 TEST(CompletedString, LargeBuffersReceiveCompleteItemsOnly) {
   FakeDataSource source;
   Settings s = GatherSettings(u"DSN=name;UID=me;PWD=pw", source.Reader());
