@@ -34,7 +34,8 @@ Options:
                          requests (default 0: never).
   --busy-timeout MS      How long a statement waits for a lock that another
                          client holds (default 5000); a wait that runs out is
-                         the error "database is locked" (4005, retryable).
+                         the error "database is locked" (4005, SQLSTATE HYT00,
+                         retryable).
                          START TRANSACTION takes the write lock at once, so two
                          writers queue instead of deadlocking.
   --log-level LEVEL      error, warning, info (default) or debug; debug logs one
