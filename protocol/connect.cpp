@@ -12,6 +12,7 @@
 #include "protocol/log_settings.h"
 #include "protocol/reply_field.h"
 #include "protocol/request.h"
+#include "protocol/tls_verification.h"
 #include "setup/login_prompt.h"
 
 namespace kestrion {
@@ -112,6 +113,14 @@ void Login(CHConnection& connection, const Settings& settings) {
     s.port = port ? static_cast<std::uint16_t>(static_cast<std::uint32_t>(*port) & 0xFFFF) : 0;
   }
   s.tls = IsTrueSetting(settings[Setting::SSL]);
+  const std::optional<TlsVerifyMode> verify = ParseTlsVerify(settings[Setting::TLSVerify]);
+  if (!verify) {
+    connection.Post(SqlState::S08001, u"TLSVerify must be none, ca or full.");
+  } else if (*verify != TlsVerifyMode::None) {
+    // Whoever asks for the server's certificate to be checked never gets a
+    // plain connection.
+    s.tls = true;
+  }
   connection.open_query = IsTrueSetting(settings[Setting::OpenQuery]);
   connection.access_compatible = IsTrueSetting(settings[Setting::MSAccess]);
   connection.windev = IsTrueSetting(settings[Setting::Windev]);
@@ -148,6 +157,13 @@ void Login(CHConnection& connection, const Settings& settings) {
   if (link && s.tls && !link->StartTls(HandshakeLimitMs(login_timeout))) link.reset();
   if (!link) {
     connection.Post(SqlState::S08001, kNotStarted);
+    return;
+  }
+  // The certificate is checked before LOGIN sends the password.
+  std::string why;
+  if (!VerifyServerCertificate(link->tls_channel(), *verify, s.server_address.ToUtf8(),
+                               settings.Text(Setting::TLSCAFile).ToUtf8(), why)) {
+    connection.Post(SqlState::S08001, VString::FromUtf8("TLS verification failed: " + why + "."));
     return;
   }
   s.link = std::move(link);

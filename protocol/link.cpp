@@ -182,6 +182,7 @@ bool Link::StartTls(std::int64_t timeout_ms) {
   SSL_set_bio(ssl, bio, bio);
   SSL_set_mode(ssl, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
   SSL_set_connect_state(ssl);
+  if (!host_.empty()) SSL_set_tlsext_host_name(ssl, host_.c_str());
 
   const auto start = Clock::now();
   for (;;) {

@@ -31,11 +31,15 @@ class Link {
   Link& operator=(const Link&) = delete;
 
   // Creates the TLS channel over the connected socket and completes the
-  // handshake within `timeout_ms` (a negative value waits without limit).
+  // handshake within `timeout_ms` (a negative value waits without limit). The
+  // host name (not a numeric address) goes out as the server name (SNI).
   // False when the channel cannot be created or negotiated; the link is then
   // unusable and must be destroyed.
   bool StartTls(std::int64_t timeout_ms);
   bool tls() const { return ssl_ != nullptr; }
+  // The TLS channel after StartTls (null before), for checking the server's
+  // certificate.
+  SSL* tls_channel() const { return ssl_; }
 
   // Reads up to `n` bytes, waiting at most `wait_ms` for the first (negative:
   // without limit). `got` is set to the count read.

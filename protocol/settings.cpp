@@ -26,6 +26,10 @@ const std::array<SettingKey, kSettingCount> kKeys = {{
     {u"OpenQuery", u"false"},
     {u"MSAccess", u"false"},
     {u"Windev", u"false"},
+    // No defaults: absent unless given, and then left out of the completed
+    // connection string.
+    {u"TLSVerify", u""},
+    {u"TLSCAFile", u""},
 }};
 
 std::u16string_view TrimBlanks(std::u16string_view s) {

@@ -32,8 +32,10 @@ enum class Setting : int {
   OpenQuery,
   MSAccess,
   Windev,
+  TLSVerify,  // none (default), ca or full: how the server's certificate is checked
+  TLSCAFile,  // PEM file of trusted certificates (default: the system's store)
 };
-inline constexpr std::size_t kSettingCount = 17;
+inline constexpr std::size_t kSettingCount = 19;
 
 struct SettingKey {
   std::u16string_view name;

@@ -10,6 +10,7 @@ packages=(
   xvfb xdotool
   python3 python3-pyodbc
   libdbi-perl libdbd-odbc-perl
+  clang libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do

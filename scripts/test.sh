@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the dependencies, builds the normal and the sanitizer configuration
-# and runs every test in both. Exits non-zero on any failure.
+# and runs every test in both; then runs the thread tests in a ThreadSanitizer
+# build and every fuzz target briefly (scripts/fuzz.sh). Exits non-zero on any
+# failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -18,4 +20,15 @@ for mode in normal sanitize; do
     bash scripts/test-package.sh || status=1
   fi
 done
+
+echo "== thread tests (ThreadSanitizer build) =="
+bash scripts/build.sh --tsan driver_tests dm_tests kestrionodbc kestrion-server
+(
+  export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
+  build-tsan/bin/driver_tests --gtest_filter='Threads.*' &&
+    build-tsan/bin/dm_tests --gtest_filter='Threads.*'
+) || status=1
+
+echo "== fuzzing =="
+bash scripts/fuzz.sh 10 || status=1
 exit $status

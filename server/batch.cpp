@@ -33,7 +33,11 @@ struct NextStatement {
 };
 
 // Prepares the next statement of the batch, skipping empty ones. "START
-// TRANSACTION" runs as BEGIN. Returns false on a prepare error; `done` when
+// TRANSACTION" runs as BEGIN IMMEDIATE: the transaction takes the write lock
+// when it starts (waiting for it like any statement), so that two writers
+// queue instead of each holding a read snapshot that the other's commit makes
+// impossible to upgrade, which fails at once whatever the busy timeout.
+// Readers are not held up: the database runs in WAL mode. Returns false on a prepare error; `done` when
 // the text is used up.
 bool PrepareNext(sqlite3* db, std::string_view& rest, NextStatement& next, bool& done) {
   next = NextStatement{};
@@ -55,7 +59,7 @@ bool PrepareNext(sqlite3* db, std::string_view& rest, NextStatement& next, bool&
       next.text = rest.substr(0, end);
       rest.remove_prefix(end == std::string_view::npos ? rest.size() : end);
       sqlite3_stmt* s = nullptr;
-      if (sqlite3_prepare_v2(db, "BEGIN", -1, &s, nullptr) != SQLITE_OK) return false;
+      if (sqlite3_prepare_v2(db, "BEGIN IMMEDIATE", -1, &s, nullptr) != SQLITE_OK) return false;
       next.stmt.reset(s);
       next.special = Special::kStartTransaction;
       return true;

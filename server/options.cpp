@@ -32,6 +32,12 @@ Options:
                          are disconnected at once.
   --idle-timeout SEC     Disconnect a client silent for SEC seconds between
                          requests (default 0: never).
+  --busy-timeout MS      How long a statement waits for a lock that another
+                         client holds (default 5000); a wait that runs out is
+                         the error "database is locked" (4005, SQLSTATE HYT00,
+                         retryable).
+                         START TRANSACTION takes the write lock at once, so two
+                         writers queue instead of deadlocking.
   --log-level LEVEL      error, warning, info (default) or debug; debug logs one
                          line per request.
   --help                 Show this text.
@@ -104,6 +110,11 @@ int ParseCommandLine(int argc, char** argv, ServerOptions& o, std::string& error
     } else if (a == "--idle-timeout") {
       if (!value(v) || !ParseInt(v, o.idle_timeout, 0, 86400 * 365)) {
         error = "--idle-timeout wants seconds";
+        return -1;
+      }
+    } else if (a == "--busy-timeout") {
+      if (!value(v) || !ParseInt(v, o.busy_timeout_ms, 0, 86400 * 1000)) {
+        error = "--busy-timeout wants milliseconds";
         return -1;
       }
     } else if (a == "--log-level") {

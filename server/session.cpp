@@ -43,7 +43,9 @@ bool Session::OpenDatabase(std::string& error) {
     db_ = nullptr;
     return false;
   }
-  InstallBusyWait(db_, 10000);
+  // A statement that meets another session's lock waits for it; a wait that
+  // runs out fails with SQLITE_BUSY, which the client may retry.
+  InstallBusyWait(db_, options_.busy_timeout_ms);
   sqlite3_exec(db_, "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr);
   if (!CreateSystemTables(db_)) {
     error = sqlite3_errmsg(db_);

@@ -32,6 +32,12 @@ std::optional<VFloat> VFloat::FromParts(int sign, std::int32_t exponent, std::st
   f.exponent_ = exponent;
   f.digits_.assign(digits);
   if (sign == 0) f.digits_.clear();
+  // Normalising lowers the exponent by the leading zero digits; a number
+  // whose exponent would then leave 32 bits cannot be represented.
+  const std::size_t lead = f.digits_.find_first_not_of('0');
+  if (lead != std::string::npos &&
+      static_cast<std::int64_t>(exponent) - static_cast<std::int64_t>(lead) < INT32_MIN)
+    return std::nullopt;
   f.Normalise();
   return f;
 }

@@ -16,7 +16,8 @@ class VFloat {
   VFloat() = default;  // zero
 
   // From parts; `digits` are ASCII '0'..'9'. The result is normalised. Returns
-  // nothing when a digit is not a decimal digit or sign is out of -1..1.
+  // nothing when a digit is not a decimal digit, sign is out of -1..1 or the
+  // normalised exponent does not fit in 32 bits.
   static std::optional<VFloat> FromParts(int sign, std::int32_t exponent, std::string_view digits);
 
   static VFloat FromInt64(std::int64_t v);

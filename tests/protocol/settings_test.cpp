@@ -54,7 +54,7 @@ struct FakeDataSource {
 TEST(GatherSettings, EmptyDataSourceGivesTheDefaults) {
   FakeDataSource source;
   Settings s = GatherSettings(u"DSN=nothing", source.Reader());
-  EXPECT_EQ(source.reads, 16);
+  EXPECT_EQ(source.reads, 18);  // every key but DSN
   EXPECT_EQ(s.Text(Setting::DSN), u"nothing");
   EXPECT_EQ(s.Text(Setting::Server), u"localhost");
   EXPECT_EQ(s.Text(Setting::Port), u"19812");
@@ -114,6 +114,21 @@ TEST(CompletedString, DriverItemDoubleSemicolonNoDescription) {
   // Without a DSN the text opens with the DRIVER item's semicolon.
   s = GatherSettings(u"DSN=*;UID=me", source.Reader());
   EXPECT_EQ(ComposeConnectionString(s, 1000).substr(0, 9), u";DRIVER={");
+}
+
+TEST(CompletedString, TlsVerificationKeysOnlyWhenGiven) {
+  FakeDataSource source;
+  source.keys = {{u"TLSCAFile", u"/etc/ca.pem"}};
+  Settings s = GatherSettings(u"DSN=name;UID=me;TLSVerify=full", source.Reader());
+  EXPECT_EQ(s.Text(Setting::TLSVerify), u"full");
+  EXPECT_EQ(s.Text(Setting::TLSCAFile), u"/etc/ca.pem");
+  VString text = ComposeConnectionString(s, 1000);
+  EXPECT_NE(text.ToUtf8().find(";Windev=false;TLSVerify=full;TLSCAFile=/etc/ca.pem"), std::string::npos)
+      << text.ToUtf8();
+  s = GatherSettings(u"DSN=*;UID=me", source.Reader());
+  EXPECT_FALSE(s[Setting::TLSVerify].has_value());
+  text = ComposeConnectionString(s, 1000);
+  EXPECT_EQ(text.ToUtf8().find("TLS"), std::string::npos) << text.ToUtf8();
 }
 
 TEST(CompletedString, LargeBuffersReceiveCompleteItemsOnly) {

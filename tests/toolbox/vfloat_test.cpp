@@ -61,3 +61,15 @@ TEST(VFloat, Int64ExactOrNothing) {
   EXPECT_EQ(VFloat::FromText("-9223372036854775808")->ToInt64(), std::numeric_limits<std::int64_t>::min());
   EXPECT_FALSE(VFloat::FromText("1e30")->ToInt64());
 }
+
+TEST(VFloat, ExponentThatLeavesThirtyTwoBitsIsRefused) {
+  // Leading zero digits lower the exponent while normalising.
+  EXPECT_FALSE(VFloat::FromParts(1, INT32_MIN, "05").has_value());
+  EXPECT_FALSE(VFloat::FromParts(-1, INT32_MIN + 2, "0007").has_value());
+  auto lowest = VFloat::FromParts(1, INT32_MIN + 1, "05");
+  ASSERT_TRUE(lowest.has_value());
+  EXPECT_EQ(lowest->exponent(), INT32_MIN);
+  EXPECT_EQ(lowest->ToDouble(), 0.0);
+  // Zero has no digits to move the exponent.
+  EXPECT_TRUE(VFloat::FromParts(1, INT32_MIN, "00").has_value());
+}
