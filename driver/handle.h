@@ -43,6 +43,9 @@ class CSQLHandle {
   SQLRETURN Post(SqlState state, std::u16string_view message = {}, int32_t native_error = 0);
   SQLRETURN Post(SqlState state, const char* ascii_message, int32_t native_error = 0);
   void ClearDiagnostics();
+  // Removes the records from index `first` on and recomputes the return
+  // code from those left (for work whose failures are reported otherwise).
+  void DropDiagnosticsFrom(std::size_t first);
   const std::vector<DiagnosticRecord>& diagnostics() const { return diagnostics_; }
 
   // Children in ascending address order (a snapshot, taken under the

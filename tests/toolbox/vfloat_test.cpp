@@ -61,3 +61,17 @@ TEST(VFloat, Int64ExactOrNothing) {
   EXPECT_EQ(VFloat::FromText("-9223372036854775808")->ToInt64(), std::numeric_limits<std::int64_t>::min());
   EXPECT_FALSE(VFloat::FromText("1e30")->ToInt64());
 }
+
+TEST(VFloat, AnExponentAtTheLowestIntegerNeverOverflows) {
+  // Leading zero digits would lower the exponent below 32 bits: refused.
+  EXPECT_FALSE(VFloat::FromParts(1, std::numeric_limits<std::int32_t>::min(), "05"));
+  auto f = VFloat::FromParts(-1, std::numeric_limits<std::int32_t>::min(), "5");
+  ASSERT_TRUE(f);
+  EXPECT_EQ(f->exponent(), std::numeric_limits<std::int32_t>::min());
+  EXPECT_EQ(f->ToDouble(), 0.0);
+  EXPECT_FALSE(std::isinf(f->ToDouble()));
+  EXPECT_EQ(f->ToText().substr(0, 6), "-5e-21");
+  auto g = VFloat::FromParts(1, std::numeric_limits<std::int32_t>::min() + 1, "05");
+  ASSERT_TRUE(g);
+  EXPECT_EQ(g->exponent(), std::numeric_limits<std::int32_t>::min());
+}
