@@ -112,9 +112,14 @@ void StatementExchange::PostBodyFailure(std::u16string_view what) {
   }
   VString message(what);
   if (stream_.overran()) message += u" The reply body is shorter than the rows it describes.";
-  // The rest of the body cannot be decoded: skip it by its announced size,
-  // else resynchronise.
-  DiscardBody();
+  // The rest of the body cannot be decoded. A read that hit the announced
+  // end leaves only the bytes short of it; anything else (a value that does
+  // not decode, rows that end before the body) needs a resynchronisation.
+  if (stream_.overran()) {
+    DiscardBody();
+  } else if (!ResynchroniseStream(connection_, statement_.state.buffer)) {
+    s.MarkDead();
+  }
   if (!s.link) {
     message += u" The link could not be put back in step and was closed.";
     statement_.Post(SqlState::S08S01, message);

@@ -52,7 +52,7 @@ class FaultInjection : public ::testing::Test {
     proxy_->Plan(std::move(faults));
     h = std::make_unique<OdbcHandles>();
     const SQLRETURN rc =
-        h->Connect(proxy_->port(), ";LoginTimeout=1;QueryTimeout=1;DefaultPageSize=10" + extra);
+        h->Connect(proxy_->port(), ";QueryTimeout=1;DefaultPageSize=10" + extra, 1);
     if (SQL_SUCCEEDED(rc)) stmt = h->NewStatement();
     return rc;
   }

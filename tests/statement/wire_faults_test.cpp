@@ -140,7 +140,8 @@ TEST_F(WireFaults, InvalidBase64AliasesAreRefused) {
       "Column-Updateability: N\r\nResult-Type: Row-Set\r\n";
   server.Expect(Prepared(1, "SELECT a FROM t"), OkReply(Id(1), description));
   EXPECT_EQ(Prepare(stmt, "SELECT a FROM t"), SQL_ERROR);
-  EXPECT_NE(FirstRecord(stmt).find("Column-Aliases-Base64"), std::string::npos) << FirstRecord(stmt);
+  EXPECT_NE(Diagnostics(SQL_HANDLE_STMT, stmt).find("Column-Aliases-Base64"), std::string::npos)
+      << Diagnostics(SQL_HANDLE_STMT, stmt);
 }
 
 TEST_F(WireFaults, ADateThatIsNoDateIs22007) {
@@ -165,7 +166,8 @@ TEST_F(WireFaults, ADateThatIsNoDateIs22007) {
   ASSERT_EQ(SQLBindCol(stmt, 1, SQL_C_TYPE_TIMESTAMP, &ts, sizeof ts, &ind), SQL_SUCCESS);
   EXPECT_EQ(SQLFetch(stmt), SQL_ERROR);
   EXPECT_EQ(FirstRecord(stmt).rfind("22007 ", 0), 0u) << FirstRecord(stmt);
-  EXPECT_NE(FirstRecord(stmt).find("Column 1 (d)"), std::string::npos);
+  EXPECT_NE(Diagnostics(SQL_HANDLE_STMT, stmt).find("Column 1 (d)"), std::string::npos)
+      << Diagnostics(SQL_HANDLE_STMT, stmt);
   ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS) << Diagnostics(SQL_HANDLE_STMT, stmt);
   EXPECT_EQ(ts.month, 2);
   EXPECT_EQ(ts.day, 29);
@@ -176,7 +178,7 @@ TEST_F(WireFaults, DisconnectAfterAnUnansweredLogoutSucceedsWithinOneTimeOut) {
                     " LOGIN\r\nREPLY-WITH-BASE64-TEXT: Y\r\nUSER-NAME-BASE64: \r\n"
                     "USER-PASSWORD-BASE64: \r\nPROTOCOL-VERSION: 0.1a\r\n\r\n",
                 OkReply(Id(0)));
-  ASSERT_TRUE(SQL_SUCCEEDED(h->Connect(server.port(), ";LoginTimeout=1")));
+  ASSERT_TRUE(SQL_SUCCEEDED(h->Connect(server.port(), "", 1)));
   ScriptedServer::Step silent{Id(1) + " LOGOUT\r\n\r\n", ""};
   silent.silent = true;
   server.Then(silent);

@@ -97,6 +97,8 @@ void FaultProxy::Accept() {
       std::lock_guard<std::mutex> lock(mutex_);
       faults = plan_;
     }
+    for (Fault& f : faults) f.seed += static_cast<std::uint32_t>(accepted_);
+    ++accepted_;
     pumps_.emplace_back([this, client, faults]() mutable { Pump(client, std::move(faults)); });
   }
 }

@@ -29,7 +29,8 @@ class FaultProxy {
                      // to its end, with `to`
       kStrayAfter,   // send `text` right after the reply
       kMutate,       // from this reply on, each byte flipped, dropped or
-                     // doubled with probability `rate` (seeded)
+                     // doubled with probability `rate`; seeded with `seed`
+                     // plus the number of connections accepted before
     };
     Kind kind = Kind::kCloseAt;
     int reply = 0;  // the reply it applies to: 0 is the LOGIN reply
@@ -64,6 +65,7 @@ class FaultProxy {
   int upstream_ = 0;
   std::atomic<bool> stop_{false};
   std::atomic<int> replies_{0};
+  int accepted_ = 0;
   std::mutex mutex_;
   std::vector<Fault> plan_;
   std::vector<std::thread> pumps_;
