@@ -39,7 +39,13 @@ void EndConnectionTransaction(CHConnection& connection, std::int16_t completion)
                     u"The link to the server is lost; the transaction was not ended.");
     return;
   }
-  SendTransactionEnd(connection, connection.session.own_buffer, completion == SQL_COMMIT);
+  // The query time-out bounds the exchange, as for a statement's request.
+  Session& s = connection.session;
+  const auto saved = s.deadline;
+  const std::int32_t timeout = connection.query_timeout();
+  s.SetDeadlineSeconds(timeout > 0 ? timeout : -1);
+  SendTransactionEnd(connection, s.own_buffer, completion == SQL_COMMIT);
+  s.deadline = saved;
 }
 
 void CommitOpenTransaction(CHConnection& connection) {
