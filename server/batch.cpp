@@ -6,6 +6,7 @@
 #include "server/cell_encoder.h"
 #include "server/column_types.h"
 #include "server/error_codes.h"
+#include "server/error_state.h"
 #include "server/sql_tokens.h"
 #include "server/value_binding.h"
 
@@ -228,7 +229,10 @@ bool CollectRows(sqlite3* db, sqlite3_stmt* s, ResultSet& r, SqlError& error) {
 }  // namespace
 
 SqlError SqliteError(sqlite3* db) {
-  return {kSqlErrorBase + (sqlite3_errcode(db) & 0xFF), sqlite3_errmsg(db)};
+  const std::string message = sqlite3_errmsg(db);
+  const std::string_view state =
+      SqlStateOfSqliteError(sqlite3_extended_errcode(db), message, TakeBusyWaitTimedOut());
+  return {kSqlErrorBase + (sqlite3_errcode(db) & 0xFF), message, std::string(state)};
 }
 
 bool DescribeBatch(sqlite3* db, std::string_view sql, std::vector<ResultSet>& out, SqlError& error) {
@@ -292,7 +296,7 @@ bool ExecuteBatch(sqlite3* db, std::string_view sql, const std::vector<corvane::
       std::string bad;
       int rc = BindValue(s, i, params[next_param++], bad);
       if (rc != SQLITE_OK) {
-        error = bad.empty() ? SqliteError(db) : SqlError{kSqlErrorBase + SQLITE_MISMATCH, bad};
+        error = bad.empty() ? SqliteError(db) : SqlError{kSqlErrorBase + SQLITE_MISMATCH, bad, "22007"};
         return false;
       }
     }

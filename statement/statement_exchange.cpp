@@ -50,14 +50,6 @@ std::optional<std::int64_t> AnnouncedBodyLength(const VString& reply) {
 
 }  // namespace
 
-bool ErrorSince(const CSQLHandle& handle, std::size_t first) {
-  const auto& records = handle.diagnostics();
-  for (std::size_t i = first; i < records.size(); ++i) {
-    if (!IsWarning(records[i].state)) return true;
-  }
-  return false;
-}
-
 StatementExchange::StatementExchange(CHStatement& statement)
     : statement_(statement),
       connection_(*statement.connection()),
