@@ -179,7 +179,9 @@ std::int64_t DeliverRowset(CHStatement& statement, StatementExchange& exchange, 
       if (p.data == nullptr && p.indicator == nullptr && p.octet_length == nullptr) continue;
       if (status == SQL_ROW_ERROR && c > 0) {
         if (const std::int32_t fault = s.cache.result_fault(j, static_cast<std::int32_t>(c))) {
+          const std::size_t before = statement.diagnostics().size();
           PostCellFault(statement, static_cast<std::int32_t>(c), fault);
+          fail_cell(before, c);
           continue;
         }
       }
