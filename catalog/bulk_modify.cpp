@@ -234,8 +234,8 @@ SQLRETURN BulkModify(CHStatement& statement, BulkCode code, std::int64_t row_cou
     for (std::int64_t p = 0; p < row_count; ++p) {
       std::int32_t id = 0;
       if (!exchange.body().GetI32(id)) {
-        exchange.Sync();
-        return statement.Post(SqlState::S08S01, u"Can't get the ids of the added rows.");
+        exchange.PostBodyFailure(u"Can't get the ids of the added rows.");
+        return statement.return_code();
       }
       StoreBookmark(target, id);
       target.data = Advance(target.data, strides.data(target));

@@ -107,6 +107,19 @@ void CSQLHandle::ClearDiagnostics() {
   return_code_ = SQL_SUCCESS;
 }
 
+void CSQLHandle::DropDiagnosticsFrom(std::size_t first) {
+  if (first >= diagnostics_.size()) return;
+  diagnostics_.erase(diagnostics_.begin() + static_cast<std::ptrdiff_t>(first), diagnostics_.end());
+  return_code_ = SQL_SUCCESS;
+  for (const DiagnosticRecord& r : diagnostics_) {
+    if (!IsWarning(r.state)) {
+      return_code_ = SQL_ERROR;
+      break;
+    }
+    return_code_ = SQL_SUCCESS_WITH_INFO;
+  }
+}
+
 int32_t CSQLHandle::_GetODBCVersion() {
   return parent_ != nullptr ? parent_->_GetODBCVersion() : SQL_OV_ODBC3;
 }

@@ -48,6 +48,9 @@ class CSQLHandle {
   SQLRETURN Post(SqlState state, std::u16string_view message = {}, int32_t native_error = 0);
   SQLRETURN Post(SqlState state, const char* ascii_message, int32_t native_error = 0);
   void ClearDiagnostics();
+  // Removes the records from index `first` on and recomputes the return
+  // code from those left (for work whose failures are reported otherwise).
+  void DropDiagnosticsFrom(std::size_t first);
   // Sets the return code while keeping the records: a parameter array runs
   // each set with a return code of its own and answers for all of them.
   void set_return_code(SQLRETURN rc) { return_code_ = rc; }

@@ -48,9 +48,12 @@ std::int32_t TimeoutSetting(const Settings& settings, Setting slot) {
   return ParseInt32(settings.Text(slot)).value_or(0);
 }
 
-// Milliseconds a TLS handshake may take: the login time-out, at least a second.
-std::int64_t HandshakeLimitMs(std::int32_t login_timeout) {
-  return std::max<std::int64_t>(login_timeout, 1) * 1000;
+bool ErrorRecordedSince(const CHConnection& connection, std::size_t first) {
+  const auto& records = connection.diagnostics();
+  for (std::size_t i = first; i < records.size(); ++i) {
+    if (!IsWarning(records[i].state)) return true;
+  }
+  return false;
 }
 
 void ResetSessionFields(Session& s) {
@@ -105,7 +108,6 @@ void Login(CHConnection& connection, const Settings& settings) {
     return;
   }
   ResetSessionFields(s);
-  s.read_timeout_seconds = ReadConnectionAttribute(connection, SQL_ATTR_LOGIN_TIMEOUT, 30);
 
   s.server_address = settings.Given(Setting::Server) ? settings.Text(Setting::Server) : u"localhost";
   if (settings.Given(Setting::Port)) {
@@ -150,12 +152,20 @@ void Login(CHConnection& connection, const Settings& settings) {
   WriteConnectionAttribute(connection, SQL_ATTR_LOGIN_TIMEOUT, login_timeout);
   WriteConnectionAttribute(connection, SQL_ATTR_QUERY_TIMEOUT,
                            TimeoutSetting(settings, Setting::QueryTimeout));
-  s.read_timeout_seconds = login_timeout;
+  // The login time-out bounds the whole login: connect, TLS and LOGIN.
+  s.SetDeadlineSeconds(login_timeout);
+  s.dead = false;
+  s.failure = LinkFailure::kNone;
+  connection.transaction_link = nullptr;
 
-  auto link = Link::Open(s.server_address.ToUtf8(), s.port, std::int64_t{connect_timeout} * 1000);
+  const std::int64_t connect_ms =
+      connect_timeout > 0 ? std::min<std::int64_t>(std::int64_t{connect_timeout} * 1000, s.RemainingMs())
+                          : s.RemainingMs();
+  auto link = Link::Open(s.server_address.ToUtf8(), s.port, connect_ms);
   // A user who asked for TLS never gets a plain connection.
-  if (link && s.tls && !link->StartTls(HandshakeLimitMs(login_timeout))) link.reset();
+  if (link && s.tls && !link->StartTls(s.RemainingMs())) link.reset();
   if (!link) {
+    s.deadline.reset();
     connection.Post(SqlState::S08001, kNotStarted);
     return;
   }
@@ -168,7 +178,6 @@ void Login(CHConnection& connection, const Settings& settings) {
   }
   s.link = std::move(link);
   s.mode = StreamMode::Closed;
-  s.out_of_step = false;
   if (connection.return_code() == SQL_ERROR) {
     Disconnect(connection, /*logged_in=*/false);
     return;
@@ -182,7 +191,7 @@ void Login(CHConnection& connection, const Settings& settings) {
   header += "\r\nPROTOCOL-VERSION: 0.1a";
   SendRequest(connection, s.own_buffer, header);
   if (connection.ok()) {
-    s.read_timeout_seconds = -1;
+    s.deadline.reset();
     return;
   }
   Disconnect(connection, /*logged_in=*/false);
@@ -192,22 +201,32 @@ void Disconnect(CHConnection& connection, bool logged_in) {
   Session& s = connection.session;
   s.data_source_name = u"DEFAULT";
   ResetSessionFields(s);
-  s.read_timeout_seconds = ReadConnectionAttribute(connection, SQL_ATTR_LOGIN_TIMEOUT, 30);
   if (s.link) {
     CloseStream(connection);
-    // A link whose last read ran out of time would answer LOGOUT with the
-    // late reply, after another wait: close it without logging out.
-    if (!s.out_of_step && s.LinkAlive()) {
+    // LOGOUT and QUIT share one login time-out. The connection is closed
+    // whatever they answer, so their failures are at most a warning.
+    s.SetDeadlineSeconds(ReadConnectionAttribute(connection, SQL_ATTR_LOGIN_TIMEOUT, 30));
+    const std::size_t before = connection.diagnostics().size();
+    if (s.LinkAlive()) {
       if (logged_in) SendRequest(connection, s.own_buffer, "LOGOUT");
-      SendRequest(connection, s.own_buffer, "QUIT");
+      if (s.link) SendRequest(connection, s.own_buffer, "QUIT");
+    }
+    if (ErrorRecordedSince(connection, before)) {
+      const VString message = connection.diagnostics()[before].message;
+      connection.DropDiagnosticsFrom(before);
+      if (logged_in) connection.Post(SqlState::S01002, message);
     }
     CloseStream(connection);
     s.link.reset();
     s.current = nullptr;
-    s.out_of_step = false;
-  } else {
+  } else if (!s.dead) {
     connection.Post(SqlState::S01002, u"Disconnect error");
   }
+  // A connection whose link was lost disconnects locally, without a warning.
+  s.dead = false;
+  s.deadline.reset();
+  s.failure = LinkFailure::kNone;
+  connection.transaction_link = nullptr;
   s.user_name.clear();
 }
 

@@ -1,7 +1,7 @@
 #include "protocol/connection_stream.h"
 
 #include <algorithm>
-#include <chrono>
+#include <climits>
 #include <cstring>
 
 #include "driver/connection.h"
@@ -10,89 +10,95 @@ namespace kestrion {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-// Longest single wait on the link while a time-out runs, so that a TLS record
-// that arrives in pieces cannot stretch the wait.
-constexpr std::int64_t kSliceMs = 250;
-
-std::int64_t ElapsedMs(Clock::time_point since) {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count();
-}
-
-// Milliseconds of silence allowed; negative for none. A time-out of 0 still
-// allows one second, as the time-out counts whole seconds.
-std::int64_t SilenceLimitMs(const Session& s) {
-  if (s.resynchronising) return 1000;
-  if (s.read_timeout_seconds < 0) return -1;
-  return std::max<std::int64_t>(s.read_timeout_seconds, 1) * 1000;
+// Records a failure; a time-out or a lost link leaves the link unusable.
+bool Fail(Session& s, LinkFailure failure) {
+  s.failure = failure;
+  if (failure == LinkFailure::kTimeout || failure == LinkFailure::kLost) s.MarkDead();
+  return false;
 }
 
 }  // namespace
 
+LinkFailure ReadLink(Session& s, void* into, std::size_t room, std::size_t& got,
+                     const std::optional<DeadlineClock::time_point>& until) {
+  got = 0;
+  if (!s.link) return LinkFailure::kNoLink;
+  for (;;) {
+    // Whatever has arrived is taken without waiting and without the clock.
+    LinkStatus status = s.link->Read(into, room, got, 0);
+    if (status == LinkStatus::Done && got > 0) return LinkFailure::kNone;
+    if (status != LinkStatus::WouldBlock && status != LinkStatus::Done) return LinkFailure::kLost;
+    int wait_ms = -1;
+    if (until) {
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(*until - DeadlineClock::now())
+              .count();
+      if (left <= 0) return LinkFailure::kTimeout;
+      wait_ms = static_cast<int>(std::min<std::int64_t>(left, INT_MAX));
+    }
+    status = s.link->Read(into, room, got, wait_ms);
+    if (status == LinkStatus::Done && got > 0) return LinkFailure::kNone;
+    if (status != LinkStatus::WouldBlock && status != LinkStatus::Done) return LinkFailure::kLost;
+  }
+}
+
 bool OpenStream(CHConnection& connection, StreamMode mode) {
   Session& s = connection.session;
   if (s.mode == mode && s.link) return true;
-  if (!s.LinkAlive()) {
-    s.mode = StreamMode::Closed;
-    connection.Post(SqlState::HY010, u"No database connection.");
+  if (!s.link) {
+    s.failure = LinkFailure::kNoLink;
     return false;
   }
+  if (!s.LinkAlive()) return Fail(s, LinkFailure::kLost);
   s.mode = mode;
   return true;
 }
 
 void CloseStream(CHConnection& connection) { connection.session.mode = StreamMode::Closed; }
 
-bool StreamRead(CHConnection& connection, ReceiveBuffer& buffer, void* dst, std::size_t n) {
+bool FillBuffer(CHConnection& connection, ReceiveBuffer& buffer) {
   Session& s = connection.session;
-  if (!s.link) return false;
   if (!OpenStream(connection, StreamMode::Reading)) return false;
   s.current = &buffer;
+  if (buffer.capacity <= 0 || !buffer.data || buffer.count > 0) return Fail(s, LinkFailure::kLost);
+  std::size_t got = 0;
+  const LinkFailure failure = ReadLink(s, buffer.data.get(),
+                                       static_cast<std::size_t>(buffer.capacity), got, s.deadline);
+  if (failure != LinkFailure::kNone) return Fail(s, failure);
+  buffer.offset = 0;
+  buffer.count = static_cast<std::int32_t>(got);
+  return true;
+}
 
+bool StreamRead(CHConnection& connection, ReceiveBuffer& buffer, void* dst, std::size_t n) {
+  Session& s = connection.session;
   auto* out = static_cast<std::uint8_t*>(dst);
-  auto take_buffered = [&] {
-    const std::size_t k = std::min<std::size_t>(n, static_cast<std::size_t>(buffer.count));
-    if (k == 0) return;
-    std::memcpy(out, buffer.unconsumed(), k);
-    buffer.Consume(static_cast<std::int32_t>(k));
-    out += k;
-    n -= k;
-  };
-  take_buffered();
-
-  const std::int64_t limit = SilenceLimitMs(s);
-  auto last_arrival = Clock::now();
+  // The usual case of a body decoder: the bytes are buffered already.
+  if (s.mode == StreamMode::Reading && s.current == &buffer &&
+      n <= static_cast<std::size_t>(buffer.count)) {
+    std::memcpy(out, buffer.unconsumed(), n);
+    buffer.Consume(static_cast<std::int32_t>(n));
+    return true;
+  }
+  if (!OpenStream(connection, StreamMode::Reading)) return false;
+  s.current = &buffer;
   while (n > 0) {
-    if (buffer.capacity <= 0 || !buffer.data) return false;
-    // A read at least as large as the buffer goes straight to the caller.
-    const bool direct = n >= static_cast<std::size_t>(buffer.capacity);
-    std::uint8_t* into = direct ? out : buffer.data.get();
-    const std::size_t room = direct ? n : static_cast<std::size_t>(buffer.capacity);
-
-    int wait_ms = -1;
-    if (limit >= 0) {
-      const std::int64_t left = limit - ElapsedMs(last_arrival);
-      wait_ms = static_cast<int>(std::clamp<std::int64_t>(left, 0, kSliceMs));
-    }
-    std::size_t got = 0;
-    const LinkStatus status = s.link->Read(into, room, got, wait_ms);
-    if (status == LinkStatus::Done && got > 0) {
-      last_arrival = Clock::now();
-      if (direct) {
-        out += got;
-        n -= got;
-      } else {
-        buffer.offset = 0;
-        buffer.count = static_cast<std::int32_t>(got);
-        take_buffered();
-      }
+    const std::size_t k = std::min<std::size_t>(n, static_cast<std::size_t>(buffer.count));
+    if (k > 0) {
+      std::memcpy(out, buffer.unconsumed(), k);
+      buffer.Consume(static_cast<std::int32_t>(k));
+      out += k;
+      n -= k;
       continue;
     }
-    if (status != LinkStatus::WouldBlock && status != LinkStatus::Done) return false;
-    if (limit >= 0 && ElapsedMs(last_arrival) >= limit) {
-      s.out_of_step = true;
-      connection.Post(SqlState::S08001, u"Timeout on network byte-reading.");
+    if (n >= static_cast<std::size_t>(buffer.capacity)) {
+      // A read at least as large as the buffer goes straight to the caller.
+      std::size_t got = 0;
+      const LinkFailure failure = ReadLink(s, out, n, got, s.deadline);
+      if (failure != LinkFailure::kNone) return Fail(s, failure);
+      out += got;
+      n -= got;
+    } else if (!FillBuffer(connection, buffer)) {
       return false;
     }
   }
@@ -101,12 +107,41 @@ bool StreamRead(CHConnection& connection, ReceiveBuffer& buffer, void* dst, std:
 
 bool StreamWrite(CHConnection& connection, const void* src, std::size_t n) {
   Session& s = connection.session;
-  if (!s.link) return false;
   if (!OpenStream(connection, StreamMode::Writing)) return false;
-  return s.link->WriteAll(src, n, SilenceLimitMs(s));
+  if (s.link->WriteAll(src, n, s.RemainingMs())) return true;
+  return Fail(s, s.deadline && s.RemainingMs() == 0 ? LinkFailure::kTimeout : LinkFailure::kLost);
+}
+
+void PostLinkFailure(CHConnection& connection, std::u16string_view what) {
+  Session& s = connection.session;
+  corvane::VString message(what);
+  switch (s.failure) {
+    case LinkFailure::kTimeout:
+      message += u" The server did not answer within the time-out; the connection was closed.";
+      connection.Post(SqlState::HYT00, message);
+      break;
+    case LinkFailure::kNoLink:
+      if (!s.dead) {
+        connection.Post(SqlState::HY010, u"No SQLConnect done on this ConnectionHandle.");
+        break;
+      }
+      [[fallthrough]];
+    case LinkFailure::kLost:
+    case LinkFailure::kNone:
+      message += u" The link to the server is lost.";
+      connection.Post(SqlState::S08S01, message);
+      break;
+  }
 }
 
 bool ConnectionStream::ReadBytes(void* dst, std::size_t n) {
+  if (body_left_) {
+    if (static_cast<std::int64_t>(n) > *body_left_) {
+      overran_ = true;
+      return false;
+    }
+    *body_left_ -= static_cast<std::int64_t>(n);
+  }
   return StreamRead(connection_, buffer_, dst, n);
 }
 

@@ -1,9 +1,17 @@
 // The connection's byte stream: reads come from a receive buffer refilled
-// from the link, writes go straight to the link. Body encoders and decoders
-// use it through the toolbox stream interface.
+// from the link in blocks, writes go straight to the link. Body encoders and
+// decoders use it through the toolbox stream interface.
+//
+// Reads and writes post nothing: a failure records its cause in the
+// session (time-out, lost link, no link) and the caller posts it with
+// PostLinkFailure. A time-out or a lost link closes the link and marks the
+// connection dead, since a late reply would no longer match its request.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
 
 #include "protocol/receive_buffer.h"
 #include "protocol/session.h"
@@ -14,16 +22,29 @@ namespace kestrion {
 class CHConnection;
 
 // Opens the connection's stream for reading or writing. Switching direction
-// first probes the link; a dead one posts HY010 "No database connection.".
+// first probes the link; a dead one is closed (cause: lost link).
 bool OpenStream(CHConnection& connection, StreamMode mode);
 void CloseStream(CHConnection& connection);
 
+// Reads at least one byte from the link into `buffer`, which must hold no
+// unconsumed bytes, waiting no longer than the session's deadline.
+bool FillBuffer(CHConnection& connection, ReceiveBuffer& buffer);
+
 // Reads exactly `n` bytes through `buffer` (which becomes the current one).
-// While a read time-out applies, more silence than it allows posts 08001
-// "Timeout on network byte-reading." and fails the read.
 bool StreamRead(CHConnection& connection, ReceiveBuffer& buffer, void* dst, std::size_t n);
 // Writes all `n` bytes to the link.
 bool StreamWrite(CHConnection& connection, const void* src, std::size_t n);
+
+// One read of the link into `into` that brings at least one byte, waiting
+// until `until` at the latest (none: without limit). The clock is read only
+// when nothing has arrived yet. Records nothing in the session.
+LinkFailure ReadLink(Session& session, void* into, std::size_t room, std::size_t& got,
+                     const std::optional<DeadlineClock::time_point>& until);
+
+// Posts the recorded cause of the last failed read or write, first in the
+// call's records: HYT00 for a time-out, 08S01 for a lost link, HY010 when
+// the connection was never connected. `what` says what was being done.
+void PostLinkFailure(CHConnection& connection, std::u16string_view what);
 
 class ConnectionStream : public corvane::VStream {
  public:
@@ -32,6 +53,17 @@ class ConnectionStream : public corvane::VStream {
   ConnectionStream(CHConnection& connection, ReceiveBuffer& buffer)
       : connection_(connection), buffer_(buffer) {}
 
+  // Bounds the reads to the `bytes` of a body whose size the reply
+  // announced; none: unbounded. A read past the bound fails at once.
+  void LimitBody(std::optional<std::int64_t> bytes) {
+    body_left_ = bytes;
+    overran_ = false;
+  }
+  // Bytes of the announced body not read yet; none when no size was given.
+  std::optional<std::int64_t> body_left() const { return body_left_; }
+  // Whether a read asked for more than the announced body holds.
+  bool overran() const { return overran_; }
+
  protected:
   bool ReadBytes(void* dst, std::size_t n) override;
   bool WriteBytes(const void* src, std::size_t n) override;
@@ -39,6 +71,8 @@ class ConnectionStream : public corvane::VStream {
  private:
   CHConnection& connection_;
   ReceiveBuffer& buffer_;
+  std::optional<std::int64_t> body_left_;
+  bool overran_ = false;
 };
 
 }  // namespace kestrion

@@ -255,7 +255,7 @@ LinkStatus Link::Read(void* dst, std::size_t n, std::size_t& got, int wait_ms) {
     if (r == 0) return LinkStatus::ClosedByPeer;
     const LinkStatus s = StatusOfErrno(errno);
     if (s != LinkStatus::WouldBlock) return s;
-    if (attempt > 0 || !WaitFor(POLLIN, wait_ms)) return LinkStatus::WouldBlock;
+    if (attempt > 0 || wait_ms == 0 || !WaitFor(POLLIN, wait_ms)) return LinkStatus::WouldBlock;
   }
   return LinkStatus::WouldBlock;
 }

@@ -32,7 +32,8 @@ TokenList Tokenize(std::u16string_view value) {
   return tokens;
 }
 
-std::optional<TokenList> GetReplyField(std::u16string_view name, std::u16string_view header) {
+std::optional<TokenList> GetReplyField(std::u16string_view name, std::u16string_view header,
+                                       bool* bad_base64) {
   VString needle = u"\r\n";
   needle += name;
   needle += u':';
@@ -52,6 +53,7 @@ std::optional<TokenList> GetReplyField(std::u16string_view name, std::u16string_
   if (value.empty()) return std::nullopt;
   if (base64) {
     if (auto decoded = TextOfBase64(value)) return Tokenize(*decoded);
+    if (bad_base64 != nullptr) *bad_base64 = true;
   }
   return Tokenize(value);
 }

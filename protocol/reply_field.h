@@ -14,9 +14,12 @@ using TokenList = std::vector<corvane::VString>;
 
 // The tokens of field `name` in a reply header. The plain form "Name:" is
 // preferred over "Name-Base64:", whose value is decoded (and kept raw when it
-// is not valid Base64). Names match ignoring case and accents, never on the
-// first line. Nothing when the field is absent or its value is empty.
-std::optional<TokenList> GetReplyField(std::u16string_view name, std::u16string_view header);
+// is not valid Base64; `bad_base64`, when given, is then set, so that callers
+// that must not use the raw text can refuse it). Names match ignoring case
+// and accents, never on the first line. Nothing when the field is absent or
+// its value is empty.
+std::optional<TokenList> GetReplyField(std::u16string_view name, std::u16string_view header,
+                                       bool* bad_base64 = nullptr);
 
 // Splits on spaces; a token opening with a double quote or an apostrophe runs
 // to the next such character, one opening with "[" to the next "]", spaces

@@ -1,6 +1,9 @@
 #include "protocol/request.h"
 
+#include <algorithm>
 #include <charconv>
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -31,7 +34,8 @@ bool SendFramed(CHConnection& connection, ReceiveBuffer& buffer, std::string_vie
                 std::span<const std::uint8_t> body) {
   Session& s = connection.session;
   if (!s.link) {
-    connection.Post(SqlState::HY010, u"No SQLConnect done on this ConnectionHandle.");
+    s.failure = LinkFailure::kNoLink;
+    PostLinkFailure(connection, u"Can't send request header.");
     return false;
   }
   s.current = &buffer;
@@ -52,30 +56,29 @@ bool SendFramed(CHConnection& connection, ReceiveBuffer& buffer, std::string_vie
   out.insert(out.end(), body.begin(), body.end());
 
   bool sent = OpenStream(connection, StreamMode::Writing);
+  std::size_t written = 0;
   if (sent) {
-    std::size_t written = 0;
-    const std::int64_t stall =
-        s.read_timeout_seconds < 0 ? -1 : std::max<std::int64_t>(s.read_timeout_seconds, 1) * 1000;
-    sent = s.link->WriteAll(out.data(), out.size(), stall, &written);
+    sent = s.link->WriteAll(out.data(), out.size(), s.RemainingMs(), &written);
     if (!sent) {
-      connection.Post(SqlState::S08S01, written < header_bytes ? u"Can't send request header."
-                                                                : u"Can't send packet.");
+      s.failure = s.deadline && s.RemainingMs() == 0 ? LinkFailure::kTimeout : LinkFailure::kLost;
+      // Part of a request is on the wire: nothing that follows can be in step.
+      s.MarkDead();
     }
+  }
+  if (!sent) {
+    PostLinkFailure(connection, written < header_bytes ? u"Can't send request header."
+                                                       : u"Can't send packet.");
   }
   if (out.capacity() > kKeptSendBufferBytes) std::vector<std::uint8_t>().swap(out);
   return sent;
 }
 
-// How many bytes the header reader takes next: never past the blank line.
-std::size_t NextChunk(const ReceiveBuffer& buffer) {
-  if (buffer.count <= 0) return 1;
-  const std::uint8_t* p = buffer.unconsumed();
-  if (p[0] == '\n') return 1;
-  if (p[0] == '\r') return 2;
-  const std::string_view buffered(reinterpret_cast<const char*>(p),
-                                  static_cast<std::size_t>(buffer.count));
-  const std::size_t end = buffered.find(kBlankLine);
-  return end == std::string_view::npos ? buffered.size() : end + kBlankLine.size();
+// One step of a streaming match of CR LF CR LF: the count of its bytes that
+// end the text read so far, after `byte`.
+int BlankLineStep(int matched, std::uint8_t byte) {
+  if (byte == '\r') return matched == 2 ? 3 : 1;
+  if (byte == '\n' && (matched == 1 || matched == 3)) return matched + 1;
+  return 0;
 }
 
 std::int32_t ParseNative(const std::optional<TokenList>& tokens) {
@@ -143,25 +146,55 @@ SQLRETURN ReadReply(CHConnection& connection, ReceiveBuffer& buffer, VString* he
   s.current = &buffer;
   buffer.Reset(PacketSize(connection));
 
+  // The header is taken a received block at a time, up to and including its
+  // blank line; what follows stays buffered as the start of the body.
   std::string raw;
-  for (;;) {
-    const std::size_t take = NextChunk(buffer);
-    const std::size_t old = raw.size();
-    if (old + take > kMaxReplyHeaderBytes) {
-      connection.Post(SqlState::S08S01, u"Can't read from server.");
+  int matched = 0;
+  bool leading = true;
+  while (matched < 4) {
+    if (buffer.count == 0 && !FillBuffer(connection, buffer)) {
+      PostLinkFailure(connection, u"Can't read from server.");
       return connection.return_code();
     }
-    raw.resize(old + take);
-    if (!StreamRead(connection, buffer, raw.data() + old, take)) {
-      connection.Post(SqlState::S08S01, u"Can't read from server.");
-      return connection.return_code();
-    }
-    if (old == 0) {
+    const std::uint8_t* p = buffer.unconsumed();
+    const auto available = static_cast<std::size_t>(buffer.count);
+    std::size_t i = 0;
+    if (leading) {
       // Zero bytes in front of a reply are ignored.
-      const std::size_t first = raw.find_first_not_of('\0');
-      raw.erase(0, first == std::string::npos ? raw.size() : first);
+      while (i < available && p[i] == 0) ++i;
+      leading = i == available;
     }
-    if (raw.size() >= 4 && raw.find(kBlankLine, old >= 3 ? old - 3 : 0) != std::string::npos) break;
+    const std::size_t from = i;
+    while (i < available && matched < 4) matched = BlankLineStep(matched, p[i++]);
+    raw.append(reinterpret_cast<const char*>(p + from), i - from);
+    buffer.Consume(static_cast<std::int32_t>(i));
+    if (raw.size() > kMaxReplyHeaderBytes) {
+      s.MarkDead();
+      connection.Post(SqlState::S08S01,
+                      u"The server's reply header has no end within 64 MiB; the connection was "
+                      u"closed.");
+      return connection.return_code();
+    }
+  }
+
+  const std::string prefix = buffer.expected_prefix.ToUtf8();
+  if (raw.compare(0, prefix.size(), prefix) != 0) {
+    // An answer to another request: the replies no longer match the requests.
+    const std::size_t line_end = raw.find_first_of("\r\n");
+    VString message = u"The server answered another request (";
+    message += VString::FromUtf8(raw.substr(0, std::min<std::size_t>(line_end, 40)));
+    message += u") instead of request ";
+    message += VString::FromUtf8(prefix.substr(0, prefix.size() - 1));
+    if (ResynchroniseStream(connection, buffer)) {
+      message += u".";
+      connection.Post(SqlState::HY000, message);
+    } else {
+      message += u"; the link could not be put back in step and was closed.";
+      s.MarkDead();
+      connection.Post(SqlState::S08S01, message);
+    }
+    if (header_out) header_out->clear();
+    return connection.return_code();
   }
 
   VString header = connection.charset == Charset::Local ? VString::FromLocal(raw)
@@ -191,36 +224,90 @@ SQLRETURN SendRequest(CHConnection& connection, ReceiveBuffer& buffer, std::stri
   return connection.return_code();
 }
 
-void ResynchroniseStream(CHConnection& connection, ReceiveBuffer& buffer) {
+namespace {
+
+// A streaming matcher for a fixed text (Knuth-Morris-Pratt): a byte that
+// breaks a partial match is compared again with the longest prefix of the
+// text that still ends the bytes seen.
+class StreamMatcher {
+ public:
+  explicit StreamMatcher(std::string text) : text_(std::move(text)), fallback_(text_.size(), 0) {
+    for (std::size_t i = 1, k = 0; i < text_.size(); ++i) {
+      while (k > 0 && text_[i] != text_[k]) k = fallback_[k - 1];
+      if (text_[i] == text_[k]) ++k;
+      fallback_[i] = k;
+    }
+  }
+  // Feeds one byte; true once the whole text has been seen.
+  bool Feed(char byte) {
+    while (matched_ > 0 && byte != text_[matched_]) matched_ = fallback_[matched_ - 1];
+    if (byte == text_[matched_]) ++matched_;
+    if (matched_ < text_.size()) return false;
+    matched_ = fallback_[matched_ - 1];
+    return true;
+  }
+
+ private:
+  std::string text_;
+  std::vector<std::size_t> fallback_;
+  std::size_t matched_ = 0;
+};
+
+// Bytes of silence after which an attempt is given up for the next one.
+constexpr auto kAttemptSilence = std::chrono::seconds(1);
+// Longest resynchronisation when the call has no deadline of its own.
+constexpr auto kResynchronisationLimit = std::chrono::seconds(10);
+
+}  // namespace
+
+bool ResynchroniseStream(CHConnection& connection, ReceiveBuffer& buffer) {
   Session& s = connection.session;
-  if (!s.link) return;
+  if (!s.link) return false;
   s.resynchronising = true;
-  for (int attempt = 17; attempt >= 1; --attempt) {
+  const auto limit = DeadlineClock::now() + kResynchronisationLimit;
+  const DeadlineClock::time_point until = s.deadline ? std::min(*s.deadline, limit) : limit;
+  bool done = false;
+  for (int attempt = 17; attempt >= 1 && !done && s.link; --attempt) {
     char bogus[160];
     const int n = std::snprintf(bogus, sizeof bogus, "%s%d%d%d%d%s",
                                 "****7Please,8cOUld9yOu10reSEnd11tHE12bAZarD13?", s.request_number,
                                 attempt, CHConnection::NextConnectionNumber(),
                                 connection.connection_number, "\r\n\r\n");
-    if (n <= 0 || !StreamWrite(connection, bogus, static_cast<std::size_t>(n))) continue;
+    if (n <= 0 || !OpenStream(connection, StreamMode::Writing) ||
+        !s.link->WriteAll(bogus, static_cast<std::size_t>(n),
+                          std::chrono::duration_cast<std::chrono::milliseconds>(
+                              until - DeadlineClock::now()).count())) {
+      break;
+    }
+    s.mode = StreamMode::Reading;
     std::string expected(bogus, static_cast<std::size_t>(n) - kBlankLine.size());
     expected += " ERROR\r\nError-Code:3001\r\nError-Description:Unknown command.\r\n\r\n";
+    StreamMatcher matcher(std::move(expected));
 
-    std::size_t matched = 0;
-    bool failed = false;
-    while (matched < expected.size()) {
-      std::uint8_t byte = 0;
-      if (!StreamRead(connection, buffer, &byte, 1)) {
-        failed = true;
-        break;
+    // Bytes already buffered first, then blocks from the link; an attempt
+    // ends after a second of silence, all of them at the deadline.
+    for (;;) {
+      const std::uint8_t* p = buffer.unconsumed();
+      std::int32_t i = 0;
+      while (i < buffer.count && !done) done = matcher.Feed(static_cast<char>(p[i++]));
+      buffer.Consume(i);
+      if (done) break;
+      if (buffer.capacity <= 0 || !buffer.data) break;
+      const auto silence = std::min(until, DeadlineClock::now() + kAttemptSilence);
+      std::size_t got = 0;
+      const LinkFailure failure = ReadLink(s, buffer.data.get(),
+                                           static_cast<std::size_t>(buffer.capacity), got, silence);
+      if (failure == LinkFailure::kNone) {
+        buffer.offset = 0;
+        buffer.count = static_cast<std::int32_t>(got);
+        continue;
       }
-      matched = byte == static_cast<std::uint8_t>(expected[matched]) ? matched + 1 : 0;
-    }
-    if (!failed) {
-      s.out_of_step = false;
+      if (failure != LinkFailure::kTimeout || DeadlineClock::now() >= until) attempt = 0;
       break;
     }
   }
   s.resynchronising = false;
+  return done;
 }
 
 }  // namespace kestrion

@@ -30,9 +30,11 @@ SQLRETURN SendRequestHeader(CHConnection& connection, ReceiveBuffer& buffer,
 SQLRETURN SendRequestHeader(CHConnection& connection, ReceiveBuffer& buffer,
                             std::u16string_view header, std::span<const std::uint8_t> body = {});
 
-// Reads one reply header through `buffer`. A reply that does not open with
-// the request's identifier and "OK" posts 08004 with the server's
-// Error-Description and Error-Code. `header_out` receives the header text,
+// Reads one reply header through `buffer`, within the session's deadline.
+// A reply with the request's identifier that does not say "OK" posts 08004
+// with the server's Error-Description and Error-Code. A reply to another
+// request means the link is out of step: it is resynchronised (HY000) or,
+// failing that, closed (08S01). `header_out` receives the header text,
 // blank line included.
 SQLRETURN ReadReply(CHConnection& connection, ReceiveBuffer& buffer,
                     corvane::VString* header_out = nullptr);
@@ -43,7 +45,9 @@ SQLRETURN SendRequest(CHConnection& connection, ReceiveBuffer& buffer, std::stri
                       corvane::VString* header_out = nullptr);
 
 // Puts the link back in step after a reply body was lost: sends a bogus
-// command and skips everything up to the server's answer to it.
-void ResynchroniseStream(CHConnection& connection, ReceiveBuffer& buffer);
+// command and skips everything up to the server's answer to it, within the
+// session's deadline (10 seconds at most). Posts nothing; false when the
+// link could not be put back in step.
+bool ResynchroniseStream(CHConnection& connection, ReceiveBuffer& buffer);
 
 }  // namespace kestrion

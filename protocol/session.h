@@ -2,8 +2,10 @@
 // numbering and the settings taken at login.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "protocol/link.h"
@@ -14,6 +16,17 @@ namespace kestrion {
 
 // Direction the connection's byte stream is open in.
 enum class StreamMode { Closed, Reading, Writing };
+
+using DeadlineClock = std::chrono::steady_clock;
+
+// Why the last read or write of the link failed; the caller that posts the
+// diagnostic names this cause first.
+enum class LinkFailure {
+  kNone,
+  kTimeout,  // the call's deadline passed
+  kLost,     // the server closed the link, or it failed
+  kNoLink,   // there is no link (never connected, or lost earlier)
+};
 
 struct Session {
   // Set at login, reset at disconnect.
@@ -37,14 +50,16 @@ struct Session {
   ReceiveBuffer* current = nullptr;
   StreamMode mode = StreamMode::Closed;
 
-  // Seconds a stream read may go on receiving nothing; negative: no limit.
-  // The login time-out while LOGIN (and LOGOUT/QUIT) run; callers may set it
-  // for their own requests (a statement's query time-out) and clear it after.
-  std::int32_t read_timeout_seconds = -1;
+  // The moment by which the exchange under way must be over; none: no limit.
+  // Login sets it for connect, TLS and LOGIN together; a statement sets it for
+  // each request and the whole of its reply (resynchronisation included).
+  std::optional<DeadlineClock::time_point> deadline;
   bool resynchronising = false;
-  // Set when a read ran out of time: a late reply may still arrive, so the
-  // replies no longer match the requests until the stream is resynchronised.
-  bool out_of_step = false;
+  LinkFailure failure = LinkFailure::kNone;
+  // Set when the link was lost while connected (closed, failed, timed out,
+  // or out of step beyond repair). Calls that need the server then answer
+  // 08S01 until the application disconnects.
+  bool dead = false;
 
   // Reused for each request so that header and body leave in one send.
   std::vector<std::uint8_t> send_buffer;
@@ -52,6 +67,31 @@ struct Session {
   // The liveness probe behind SQL_ATTR_CONNECTION_DEAD: false without a link,
   // or when the link is found closed or failed.
   bool LinkAlive() const { return link && link->IsAlive(); }
+
+  // Sets the deadline `seconds` from now (at least one second); a negative
+  // value means no deadline.
+  void SetDeadlineSeconds(std::int32_t seconds) {
+    if (seconds < 0) {
+      deadline.reset();
+    } else {
+      deadline = DeadlineClock::now() + std::chrono::seconds(seconds < 1 ? 1 : seconds);
+    }
+  }
+  // Milliseconds left before the deadline (0 when it passed); -1 without one.
+  std::int64_t RemainingMs() const {
+    if (!deadline) return -1;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          *deadline - DeadlineClock::now()).count();
+    return left > 0 ? left : 0;
+  }
+  // Closes the link after it was lost; the connection stays dead until it is
+  // disconnected.
+  void MarkDead() {
+    link.reset();
+    mode = StreamMode::Closed;
+    current = nullptr;
+    dead = true;
+  }
 };
 
 }  // namespace kestrion

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "driver/connection.h"
 #include "driver/statement.h"
 #include "statement/row_cache.h"
 #include "statement/statement_exchange.h"
@@ -20,12 +21,19 @@ bool CloseStatement(CHStatement& statement) {
   const bool was_described = s.described;
   ClearRowCache(statement);
   if (s.statement_id != 0) {
-    StatementExchange exchange(statement);
-    if (exchange.CheckConnection()) {
-      std::string header = "CLOSE-STATEMENT\r\nSTATEMENT-ID: ";
-      header += std::to_string(s.statement_id);
-      exchange.Send(header);
+    const std::size_t before = statement.diagnostics().size();
+    {
+      StatementExchange exchange(statement);
+      // On a lost link there is nothing to close on the server: the cursor
+      // closes locally, so that applications can clean up and reconnect.
+      if (exchange.connection().session.LinkAlive()) {
+        std::string header = "CLOSE-STATEMENT\r\nSTATEMENT-ID: ";
+        header += std::to_string(s.statement_id);
+        exchange.Send(header);
+      }
     }
+    // A link lost while closing leaves nothing open either.
+    if (ConnectionDead(*statement.connection())) statement.DropDiagnosticsFrom(before);
     s.statement_id = 0;
   }
   s.row_count = 0;

@@ -6,7 +6,7 @@
 #include "driver/connection.h"
 #include "driver/descriptor.h"
 #include "driver/statement.h"
-#include "protocol/request.h"
+#include "statement/cell_fault.h"
 #include "statement/close_statement.h"
 #include "statement/kind_conversion.h"
 #include "statement/statement_exchange.h"
@@ -47,12 +47,7 @@ Outcome ReadRows(CHStatement& statement, StatementExchange& exchange, std::int64
     if (!s.updatable) s.cache.cell(i, 0) = corvane::VLong(static_cast<std::int32_t>(first + i));
     for (std::int32_t c = first_column; c < columns; ++c) {
       std::uint8_t status = 0;
-      if (!body.GetU8(status)) {
-        exchange.Sync();
-        statement.Post(SqlState::S40001, u"Can't get status byte.");
-        connection.Post(SqlState::S40001, u"Can't get status byte.");
-        return Outcome::kStreamLost;
-      }
+      if (!body.GetU8(status)) return Outcome::kStreamLost;
       VValue& cell = s.cache.cell(i, c);
       switch (status) {
         case kStatusNull:
@@ -64,15 +59,17 @@ Outcome ReadRows(CHStatement& statement, StatementExchange& exchange, std::int64
             cell.set_null();
             break;
           }
-          if (!corvane::ReadValue(body, p.kind, cell)) {
-            exchange.Sync();
-            return Outcome::kStreamLost;
-          }
+          if (!corvane::ReadValue(body, p.kind, cell)) return Outcome::kStreamLost;
           std::int64_t length = -1;
           if (p.kind == VKind::Text) {
             length = (static_cast<std::int64_t>(cell.text().size()) + 1) * 2;
           } else if (p.kind == VKind::Blob || p.kind == VKind::Image) {
             length = static_cast<std::int64_t>(cell.bytes().size());
+          } else if (p.kind == VKind::Time && !cell.time().IsEmpty() && !cell.time().IsValid()) {
+            // Never hand on a date the server did not send as one.
+            s.cache.status(i) = SQL_ROW_ERROR;
+            s.cache.AddFault(i, c, kFaultInvalidDate);
+            cell.set_null();
           } else if ((p.sql_class == kClassDate || p.sql_class == kClassTimestamp) &&
                      cell.time().IsEmpty()) {
             // The empty date (all fields zero) stands for no value.
@@ -86,11 +83,9 @@ Outcome ReadRows(CHStatement& statement, StatementExchange& exchange, std::int64
         }
         case kStatusUnavailable: {
           std::int32_t code = 0;
-          if (!body.GetI32(code)) {
-            exchange.Sync();
-            return Outcome::kStreamLost;
-          }
+          if (!body.GetI32(code)) return Outcome::kStreamLost;
           s.cache.status(i) = SQL_ROW_ERROR;
+          s.cache.AddFault(i, c, code == 0 ? -1 : code);
           cell.set_null();
           break;
         }
@@ -107,8 +102,6 @@ Outcome ReadRows(CHStatement& statement, StatementExchange& exchange, std::int64
           return Outcome::kFailed;
         }
         default:
-          statement.Post(SqlState::S40001, u"Unavailable status byte.");
-          exchange.Sync();
           return Outcome::kStreamLost;
       }
     }
@@ -124,7 +117,11 @@ bool DecodeRows(CHStatement& statement, StatementExchange& exchange, std::int64_
   if (!exchange.CheckConnection()) return false;
   ClearRowCache(statement);
   const std::int64_t count = last - first + 1;
-  if (count <= 0 || count > INT32_MAX) return false;
+  if (count <= 0) return false;
+  if (count > INT32_MAX) {
+    statement.Post(SqlState::HY000, u"The reply announces more rows than a page can hold.");
+    return false;
+  }
   CHDescriptor* ird = statement.current_descriptor(DescriptorRole::ImpRow);
   if (ird == nullptr) {
     statement.Post(SqlState::HY000, u"Unrecoverable error: No ImplementationRowDescriptor.");
@@ -153,16 +150,18 @@ bool DecodeRows(CHStatement& statement, StatementExchange& exchange, std::int64_
     outcome = ReadRows(statement, exchange, first, done, n, plan);
     done += n;
   }
+  // A body announced longer than its rows means the rows were misread.
+  if (outcome == Outcome::kOk && exchange.body().body_left().value_or(0) != 0) {
+    outcome = Outcome::kStreamLost;
+  }
   if (outcome != Outcome::kOk) {
     ClearRowCache(statement);
     if (outcome == Outcome::kStreamLost) {
-      CHConnection& connection = exchange.connection();
-      exchange.Sync();
-      ResynchroniseStream(connection, s.buffer);
-      // What the resynchronisation recorded on its way is not the statement's.
-      exchange.Forget();
+      exchange.PostBodyFailure(exchange.body().ok()
+                                   ? u"The reply body is longer than the rows it describes."
+                                   : u"Can't read the rows of the reply: a status byte or a value "
+                                     u"is malformed.");
     }
-    statement.Post(SqlState::S40001, u"Can't get value.");
     return false;
   }
   for (std::size_t c = 0; c < plan.size(); ++c) {

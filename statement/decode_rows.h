@@ -12,8 +12,10 @@ class StatementExchange;
 // from the reply body into the statement's row cache, replacing what it
 // held, and updates the IRD's octet lengths and display sizes from the
 // longest text and binary values of the page. On failure the cache is
-// empty, the link is put back in step and 40001 "Can't get value." is on the
-// statement.
+// empty and the cause is on the statement: a lost link (08S01), the time-out
+// (HYT00) or a body that does not match its description (HY000, the link put
+// back in step or closed). Cells the server could not represent, and dates
+// that are no dates, mark their row SQL_ROW_ERROR and are kept as faults.
 bool DecodeRows(CHStatement& statement, StatementExchange& exchange, std::int64_t first,
                 std::int64_t last);
 

@@ -54,9 +54,9 @@ SQLRETURN Describe(CHStatement& statement) {
       !l.result_type.has_item() || !l.column_updateability.present()) {
     return SQL_NO_DATA;
   }
-  long long columns = ItemToInteger(l.column_count.Take(), 0);
-  if (columns < 0) columns = 0;
-  if (columns > 32767) columns = 32767;
+  // Checked when the reply was read (CheckDescription): 0 to 32767.
+  const auto columns =
+      static_cast<std::int32_t>(std::clamp<long long>(ItemToInteger(l.column_count.Take(), 0), 0, 32767));
 
   BindDescribedRecord(*ird, 0, SQL_INTEGER, nullptr, 4, nullptr);
   // Only this result's items count: in a batch, a later updatable result
@@ -84,7 +84,8 @@ SQLRETURN Describe(CHStatement& statement) {
     s.row_count = s.total_rows;
     s.result_set_open = true;
     ird->SetCount(static_cast<std::int16_t>(columns));
-    for (std::int16_t n = 1; n <= columns; ++n) {
+    for (std::int32_t i = 1; i <= columns; ++i) {
+      const auto n = static_cast<std::int16_t>(i);
       TypeNameEntry entry{0, 0};
       LookUpTypeName(l.column_types.Take(), 0, entry);
       const VString alias = Unquoted(l.column_aliases.Take());

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <climits>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "protocol/reply_field.h"
 #include "statement/close_statement.h"
 #include "statement/decode_rows.h"
+#include "statement/description_check.h"
 #include "statement/describe_result.h"
 #include "statement/parameters.h"
 #include "statement/prepare_execute.h"
@@ -54,14 +56,37 @@ SQLRETURN Execute(CHStatement& statement, std::int64_t set) {
   if (!exchange.Send(header, body, &reply)) return SQL_ERROR;
   s.result_index = -1;
   s.lists.ReadDescription(reply, true, false);
-  long long sent = IntegerField(u"Row-Count-Sent", reply);
-  s.statement_id = static_cast<std::int32_t>(IntegerField(u"Statement-ID", reply));
+  const long long sent = IntegerField(u"Row-Count-Sent", reply);
+  const long long id = IntegerField(u"Statement-ID", reply);
+  if (id < 0 || id > INT32_MAX) {
+    statement.Post(SqlState::HY000, u"Malformed reply: Statement-ID is not a statement number.");
+    exchange.DiscardBody();
+    return SQL_ERROR;
+  }
+  s.statement_id = static_cast<std::int32_t>(id);
+  if (!CheckDescription(statement, s.lists, true)) {
+    exchange.DiscardBody();
+    return SQL_ERROR;
+  }
 
   SQLRETURN rc = DescribeResult(statement);
   if (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) rc = ReadUpdateCount(statement, exchange);
-  if ((rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) && s.total_rows != 0 &&
-      s.result_set_open) {
-    sent = std::clamp<long long>(sent, 0, s.total_rows);
+  if ((rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) && s.result_set_open) {
+    // The first page must be within the result, and what it leaves out must
+    // be kept by the server for fetching.
+    if (sent < 0 || sent > s.total_rows) {
+      statement.Post(SqlState::HY000,
+                     u"Malformed reply: Row-Count-Sent is outside the result's rows.");
+      exchange.DiscardBody();
+      return SQL_ERROR;
+    }
+    if (sent < s.total_rows && s.statement_id == 0) {
+      statement.Post(SqlState::HY000,
+                     u"Malformed reply: the server sent part of the rows and kept none to fetch "
+                     u"(Statement-ID 0).");
+      exchange.DiscardBody();
+      return SQL_ERROR;
+    }
     if (sent > 0 && !DecodeRows(statement, exchange, 0, sent - 1)) return SQL_ERROR;
   }
   s.first_page_rows = s.cache.rows();

@@ -6,6 +6,7 @@
 
 #include "driver/descriptor.h"
 #include "driver/statement.h"
+#include "statement/cell_fault.h"
 #include "statement/deliver_value.h"
 #include "statement/page_request.h"
 #include "statement/statement_exchange.h"
@@ -176,6 +177,14 @@ std::int64_t DeliverRowset(CHStatement& statement, StatementExchange& exchange, 
     for (std::size_t c = 0; c < pointers.size(); ++c) {
       FetchPointer& p = pointers[c];
       if (p.data == nullptr && p.indicator == nullptr && p.octet_length == nullptr) continue;
+      if (status == SQL_ROW_ERROR && c > 0) {
+        if (const std::int32_t fault = s.cache.result_fault(j, static_cast<std::int32_t>(c))) {
+          const std::size_t before = statement.diagnostics().size();
+          PostCellFault(statement, static_cast<std::int32_t>(c), fault);
+          fail_cell(before, c);
+          continue;
+        }
+      }
       const corvane::VValue& value = c == 0 && s.updatable
                                          ? (bookmark = corvane::VLong(static_cast<std::int32_t>(j)))
                                          : s.cache.result_cell(j, static_cast<std::int32_t>(c));

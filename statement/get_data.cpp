@@ -2,6 +2,7 @@
 
 #include "driver/descriptor.h"
 #include "driver/statement.h"
+#include "statement/cell_fault.h"
 #include "statement/deliver_value.h"
 #include "statement/page_request.h"
 #include "statement/statement_exchange.h"
@@ -60,6 +61,13 @@ SQLRETURN GetData(CHStatement& statement, SQLUSMALLINT column, SQLSMALLINT targe
   if (!s.cache.Contains(row)) {
     StatementExchange exchange(statement);
     if (!EnsureRowCached(statement, exchange, row, 1)) return statement.return_code();
+  }
+  if (column > 0 && s.cache.result_status(row) == SQL_ROW_ERROR) {
+    if (const std::int32_t fault = s.cache.result_fault(row, column)) {
+      s.getdata_column = -1;
+      PostCellFault(statement, column, fault);
+      return statement.return_code();
+    }
   }
   // Bookmarks are row indexes (see the rowset delivery).
   corvane::VValue bookmark;

@@ -8,6 +8,7 @@
 #include "statement/close_statement.h"
 #include "statement/describe_record.h"
 #include "statement/describe_result.h"
+#include "statement/description_check.h"
 #include "statement/parameters.h"
 #include "statement/prepare_execute.h"
 #include "statement/statement_exchange.h"
@@ -83,7 +84,8 @@ SQLRETURN PrepareStatement(CHStatement& statement, VString text) {
   if (sent) {
     s.result_index = -1;
     s.lists.ReadDescription(reply, false, true);
-    const SQLRETURN rc = DescribeResult(statement);
+    const SQLRETURN rc =
+        CheckDescription(statement, s.lists, false) ? DescribeResult(statement) : SQL_ERROR;
     if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO && rc != SQL_NO_DATA) {
       CloseStatement(statement);
     }

@@ -13,8 +13,13 @@ const VString& EmptyText() {
   return empty;
 }
 
-ReplyList ListOf(std::u16string_view name, std::u16string_view header) {
-  std::optional<TokenList> tokens = GetReplyField(name, header);
+ReplyList ListOf(std::u16string_view name, std::u16string_view header, VString& bad_base64_field) {
+  bool bad = false;
+  std::optional<TokenList> tokens = GetReplyField(name, header, &bad);
+  if (bad && bad_base64_field.empty()) {
+    bad_base64_field = VString(name);
+    bad_base64_field += u"-Base64";
+  }
   if (!tokens) return ReplyList();
   return ReplyList(std::move(*tokens));
 }
@@ -38,18 +43,20 @@ void ReplyLists::Reset() {
   result_type.Reset();
   row_count.Reset();
   parameter_types.Reset();
+  bad_base64_field.clear();
 }
 
 void ReplyLists::ReadDescription(std::u16string_view header, bool with_row_count,
                                  bool with_parameter_types) {
   Reset();
-  column_types = ListOf(u"Column-Types", header);
-  column_count = ListOf(u"Column-Count", header);
-  column_aliases = ListOf(u"Column-Aliases", header);
-  column_updateability = ListOf(u"Column-Updateability", header);
-  result_type = ListOf(u"Result-Type", header);
-  if (with_row_count) row_count = ListOf(u"Row-Count", header);
-  if (with_parameter_types) parameter_types = ListOf(u"Parameter-Types", header);
+  VString& bad = bad_base64_field;
+  column_types = ListOf(u"Column-Types", header, bad);
+  column_count = ListOf(u"Column-Count", header, bad);
+  column_aliases = ListOf(u"Column-Aliases", header, bad);
+  column_updateability = ListOf(u"Column-Updateability", header, bad);
+  result_type = ListOf(u"Result-Type", header, bad);
+  if (with_row_count) row_count = ListOf(u"Row-Count", header, bad);
+  if (with_parameter_types) parameter_types = ListOf(u"Parameter-Types", header, bad);
 }
 
 long long ItemToInteger(std::u16string_view item, long long fallback) {

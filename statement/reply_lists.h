@@ -49,6 +49,8 @@ struct ReplyLists {
   ReplyList result_type;           // "Result-Type": one per result
   ReplyList row_count;             // "Row-Count": one per result (execute only)
   ReplyList parameter_types;       // "Parameter-Types": one per parameter (prepare)
+  // The first field sent in Base64 that did not decode (empty: none).
+  corvane::VString bad_base64_field;
 
   void Reset();
   // Takes the description lists (and, when asked, "Row-Count" and

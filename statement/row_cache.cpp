@@ -18,6 +18,7 @@ void RowCache::Clear() {
     for (std::size_t i = 0; i < used && i < cells_.size(); ++i) cells_[i].set_null();
   }
   statuses_.clear();
+  faults_.clear();
   rows_ = 0;
   first_row_ = 0;
 }

@@ -46,6 +46,21 @@ class RowCache {
     return cell(static_cast<std::int32_t>(row - first_row_), column);
   }
   std::uint16_t& status(std::int32_t row) { return statuses_[row]; }
+
+  // Cells whose value the server could not represent in the column's kind
+  // (status '2'), or that held no valid date: their row reads as an error.
+  // Codes: 1 out of range, 2 another sort of value, 3 not a valid date.
+  void AddFault(std::int32_t row, std::int32_t column, std::int32_t code) {
+    faults_.push_back(Fault{row, column, code});
+  }
+  // The fault code of a result row's cell; 0 when it has none.
+  std::int32_t result_fault(std::int64_t row, std::int32_t column) const {
+    const auto r = static_cast<std::int32_t>(row - first_row_);
+    for (const Fault& f : faults_) {
+      if (f.row == r && f.column == column) return f.code;
+    }
+    return 0;
+  }
   std::uint16_t result_status(std::int64_t row) const {
     return statuses_[static_cast<std::size_t>(row - first_row_)];
   }
@@ -56,6 +71,12 @@ class RowCache {
   std::int32_t columns_ = 0;
   std::vector<corvane::VValue> cells_;
   std::vector<std::uint16_t> statuses_;
+  struct Fault {
+    std::int32_t row;
+    std::int32_t column;
+    std::int32_t code;
+  };
+  std::vector<Fault> faults_;  // few; storage kept between pages
 };
 
 }  // namespace kestrion

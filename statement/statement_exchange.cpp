@@ -1,5 +1,6 @@
 #include "statement/statement_exchange.h"
 
+#include <algorithm>
 #include <string>
 
 #include "driver/connection.h"
@@ -15,8 +16,6 @@ using corvane::VString;
 
 namespace {
 
-constexpr std::u16string_view kReadTimeoutText = u"Timeout on network byte-reading.";
-
 std::string ExecuteHeader(std::u16string_view text) {
   std::string header = "EXECUTE-STATEMENT\r\nSTATEMENT-BASE64: ";
   header += Base64OfText(text);
@@ -26,14 +25,27 @@ std::string ExecuteHeader(std::u16string_view text) {
 
 // Reads the update count that follows the reply of a transaction statement,
 // so that nothing of it is left on the link.
-void ConsumeUpdateCount(CHConnection& connection, ReceiveBuffer& buffer, const VString& reply) {
+bool ConsumeUpdateCount(CHConnection& connection, ReceiveBuffer& buffer, const VString& reply) {
   ReplyLists lists;
   lists.ReadDescription(reply, true, false);
   if (lists.result_type.has_item() && lists.result_type.front() == u"Update-Count") {
     std::int32_t count = 0;
     ConnectionStream stream(connection, buffer);
-    stream.GetI32(count);
+    if (!stream.GetI32(count)) {
+      PostLinkFailure(connection, u"Can't read the update count.");
+      return false;
+    }
   }
+  return true;
+}
+
+// The body size a reply announces ("Body-Length"), when it does.
+std::optional<std::int64_t> AnnouncedBodyLength(const VString& reply) {
+  std::optional<TokenList> tokens = GetReplyField(u"Body-Length", reply);
+  if (!tokens || tokens->empty()) return std::nullopt;
+  const long long length = ItemToInteger(tokens->front(), -1);
+  if (length < 0) return std::nullopt;
+  return length;
 }
 
 }  // namespace
@@ -42,51 +54,95 @@ StatementExchange::StatementExchange(CHStatement& statement)
     : statement_(statement),
       connection_(*statement.connection()),
       stream_(connection_, statement.state.buffer),
-      saved_timeout_(connection_.session.read_timeout_seconds),
+      saved_deadline_(connection_.session.deadline),
       query_timeout_(ReadConnectionAttribute(connection_, SQL_ATTR_QUERY_TIMEOUT, 0)) {
   copied_ = connection_.diagnostics().size();
-  connection_.session.read_timeout_seconds = query_timeout_ > 0 ? query_timeout_ : -1;
 }
 
 StatementExchange::~StatementExchange() {
   Sync();
-  connection_.session.read_timeout_seconds = saved_timeout_;
+  connection_.session.deadline = saved_deadline_;
 }
 
+bool ConnectionDead(const CHConnection& connection) { return connection.session.dead; }
+
 bool StatementExchange::CheckConnection() {
-  if (connection_.session.LinkAlive()) return true;
-  statement_.Post(SqlState::HY010, u"No database connection.");
+  Session& s = connection_.session;
+  if (s.LinkAlive()) return true;
+  if (s.link) s.MarkDead();  // the server closed it since the last call
+  if (s.dead) {
+    statement_.Post(SqlState::S08S01, u"The link to the server is lost; disconnect and connect again.");
+  } else {
+    statement_.Post(SqlState::S08003, u"The connection is not open.");
+  }
   return false;
 }
 
 bool StatementExchange::Send(std::string_view header, std::span<const std::uint8_t> body,
                              VString* reply) {
   stream_.ClearError();
+  stream_.LimitBody(std::nullopt);
+  Session& s = connection_.session;
+  s.SetDeadlineSeconds(query_timeout_ > 0 ? query_timeout_ : -1);
   const std::size_t before = connection_.diagnostics().size();
-  SendRequest(connection_, statement_.state.buffer, header, body, reply);
+  VString own;
+  VString& text = reply != nullptr ? *reply : own;
+  SendRequest(connection_, statement_.state.buffer, header, body, &text);
   const bool ok = !ErrorSince(connection_, before);
+  if (ok) stream_.LimitBody(AnnouncedBodyLength(text));
   Sync();
   return ok;
 }
 
+void StatementExchange::PostBodyFailure(std::u16string_view what) {
+  Session& s = connection_.session;
+  Sync();
+  if (!s.link) {
+    PostLinkFailure(connection_, what);
+    Sync();
+    return;
+  }
+  VString message(what);
+  if (stream_.overran()) message += u" The reply body is shorter than the rows it describes.";
+  // The rest of the body cannot be decoded. A read that hit the announced
+  // end leaves only the bytes short of it; anything else (a value that does
+  // not decode, rows that end before the body) needs a resynchronisation.
+  if (stream_.overran()) {
+    DiscardBody();
+  } else if (!ResynchroniseStream(connection_, statement_.state.buffer)) {
+    s.MarkDead();
+  }
+  if (!s.link) {
+    message += u" The link could not be put back in step and was closed.";
+    statement_.Post(SqlState::S08S01, message);
+    return;
+  }
+  statement_.Post(SqlState::HY000, message);
+}
+
+void StatementExchange::DiscardBody() {
+  Session& s = connection_.session;
+  if (!s.link) return;
+  if (std::optional<std::int64_t> left = stream_.body_left()) {
+    // The announced size is exact: the reads never went past it.
+    stream_.LimitBody(std::nullopt);
+    stream_.ClearError();
+    std::uint8_t scratch[4096];
+    while (*left > 0) {
+      const auto n = static_cast<std::size_t>(std::min<std::int64_t>(*left, sizeof scratch));
+      if (!stream_.Read(scratch, n)) return;  // the link is gone with the read
+      *left -= static_cast<std::int64_t>(n);
+    }
+    return;
+  }
+  if (!ResynchroniseStream(connection_, statement_.state.buffer)) s.MarkDead();
+}
+
 void StatementExchange::Sync() {
   const auto& records = connection_.diagnostics();
-  bool timed_out = false;
   for (; copied_ < records.size(); ++copied_) {
     const DiagnosticRecord& r = records[copied_];
-    if (query_timeout_ > 0 && r.state == SqlState::S08001 && r.message == kReadTimeoutText) {
-      timed_out = true;
-      continue;
-    }
     statement_.Post(r.state, r.message, r.native_error);
-  }
-  if (timed_out) {
-    statement_.Post(SqlState::HYT00, u"The query time-out expired; the connection was closed.");
-    // The server may still answer the request later: the link cannot be used
-    // again, so the connection reports itself dead from now on.
-    connection_.session.link.reset();
-    connection_.session.mode = StreamMode::Closed;
-    connection_.transaction_link = nullptr;
   }
 }
 
@@ -100,7 +156,10 @@ bool StatementExchange::BeginTransactionIfNeeded() {
   if (TransactionOpen(connection_)) return true;
   VString reply;
   if (!Send(ExecuteHeader(u"START TRANSACTION"), {}, &reply)) return false;
-  ConsumeUpdateCount(connection_, statement_.state.buffer, reply);
+  if (!ConsumeUpdateCount(connection_, statement_.state.buffer, reply)) {
+    Sync();
+    return false;
+  }
   SetTransactionOpen(connection_, true);
   return true;
 }
@@ -117,11 +176,19 @@ void SetTransactionOpen(CHConnection& connection, bool open) {
 bool SendTransactionEnd(CHConnection& connection, ReceiveBuffer& buffer, bool commit) {
   VString reply;
   const std::size_t before = connection.diagnostics().size();
+  const std::int32_t sent_before = connection.session.request_number;
   SendRequest(connection, buffer, ExecuteHeader(commit ? u"COMMIT" : u"ROLLBACK"), {}, &reply);
-  if (ErrorSince(connection, before)) return false;
-  ConsumeUpdateCount(connection, buffer, reply);
-  SetTransactionOpen(connection, false);
-  return true;
+  bool ok = !ErrorSince(connection, before) && ConsumeUpdateCount(connection, buffer, reply);
+  if (!ok && commit && connection.session.dead && connection.session.request_number != sent_before &&
+      connection.session.failure != LinkFailure::kNoLink) {
+    // The COMMIT may have reached the server before the link went.
+    connection.DropDiagnosticsFrom(before);
+    connection.Post(SqlState::S08007,
+                    u"The link to the server was lost during COMMIT; whether the transaction was "
+                    u"committed is unknown.");
+  }
+  if (ok || connection.session.dead) SetTransactionOpen(connection, false);
+  return ok;
 }
 
 }  // namespace kestrion

@@ -1,10 +1,12 @@
 // One statement's conversation with the server: the requests of a prepare,
-// execute, fetch or close and the reading of their reply bodies. While it
-// lives, the connection's query time-out bounds every silence of the link;
-// what the connection records is copied to the statement.
+// execute, fetch or close and the reading of their reply bodies. The
+// connection's query time-out bounds each request and the whole of its reply
+// (resynchronisation included); what the connection records is copied to the
+// statement.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -25,12 +27,23 @@ class StatementExchange {
   StatementExchange& operator=(const StatementExchange&) = delete;
 
   CHConnection& connection() { return connection_; }
-  // The reply body of the last request, read through the statement's buffer.
-  corvane::VStream& body() { return stream_; }
+  // The reply body of the last request, read through the statement's buffer
+  // and bounded by the body size the reply announced (when it did).
+  ConnectionStream& body() { return stream_; }
 
   // The connection-dead check that precedes every request: false, with
-  // HY010 "No database connection." on the statement, when the link is gone.
+  // 08S01 on the statement, when the link is gone.
   bool CheckConnection();
+
+  // Posts on the statement why reading the reply body failed: the lost link
+  // or time-out when that was the cause, else a malformed body (HY000 with
+  // `what`). The link is put back in step, or closed when it cannot be.
+  void PostBodyFailure(std::u16string_view what);
+
+  // Skips the rest of the last reply's body after its header was refused:
+  // by its announced size, else by resynchronising (the link is closed when
+  // neither works). Posts nothing.
+  void DiscardBody();
 
   // Sends a request (header and body in one send) through the statement's
   // receive buffer and reads the reply header. False on any failure, whose
@@ -39,8 +52,7 @@ class StatementExchange {
             corvane::VString* reply = nullptr);
 
   // Copies what the connection recorded since the last copy to the
-  // statement. A silence longer than the query time-out becomes HYT00 and
-  // closes the link.
+  // statement.
   void Sync();
 
   // Skips what the connection recorded since the last copy.
@@ -53,7 +65,7 @@ class StatementExchange {
   CHStatement& statement_;
   CHConnection& connection_;
   ConnectionStream stream_;
-  std::int32_t saved_timeout_;
+  std::optional<DeadlineClock::time_point> saved_deadline_;
   std::int32_t query_timeout_;
   std::size_t copied_ = 0;
 };
@@ -65,7 +77,11 @@ void SetTransactionOpen(CHConnection& connection, bool open);
 
 // Sends "COMMIT" or "ROLLBACK" as a statement through `buffer`; the reply's
 // update count is consumed so that the link stays in step. Diagnostics are
-// left on the connection.
+// left on the connection: a COMMIT whose request left but whose answer was
+// lost with the link is 08007, as it may or may not have taken effect.
 bool SendTransactionEnd(CHConnection& connection, ReceiveBuffer& buffer, bool commit);
+
+// Whether the link of a connection was lost while it was connected.
+bool ConnectionDead(const CHConnection& connection);
 
 }  // namespace kestrion

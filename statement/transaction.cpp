@@ -9,6 +9,8 @@
 namespace kestrion {
 
 void CHStatement::_EndTransaction(int16_t completion) {
+  // A lost link is reported once, by the connection.
+  if (ConnectionDead(*connection())) return;
   {
     StatementExchange check(*this);
     if (!check.CheckConnection()) return;
@@ -22,12 +24,28 @@ void CHStatement::_EndTransaction(int16_t completion) {
 }
 
 void EndConnectionTransaction(CHConnection& connection, std::int16_t completion) {
-  if (!TransactionOpen(connection)) return;
-  if (!connection.session.LinkAlive()) {
-    connection.Post(SqlState::HY010, u"No database connection.");
+  if (ConnectionDead(connection)) {
+    // Without a transaction open when the link went there is nothing to end.
+    if (connection.transaction_link == nullptr) return;
+    connection.transaction_link = nullptr;
+    connection.Post(SqlState::S08S01,
+                    u"The link to the server is lost; the transaction was not ended.");
     return;
   }
-  SendTransactionEnd(connection, connection.session.own_buffer, completion == SQL_COMMIT);
+  if (!TransactionOpen(connection)) return;
+  if (!connection.session.LinkAlive()) {
+    connection.session.MarkDead();
+    connection.Post(SqlState::S08S01,
+                    u"The link to the server is lost; the transaction was not ended.");
+    return;
+  }
+  // The query time-out bounds the exchange, as for a statement's request.
+  Session& s = connection.session;
+  const auto saved = s.deadline;
+  const std::int32_t timeout = connection.query_timeout();
+  s.SetDeadlineSeconds(timeout > 0 ? timeout : -1);
+  SendTransactionEnd(connection, s.own_buffer, completion == SQL_COMMIT);
+  s.deadline = saved;
 }
 
 void CommitOpenTransaction(CHConnection& connection) {
@@ -37,7 +55,25 @@ void CommitOpenTransaction(CHConnection& connection) {
 namespace {
 
 void EndOnConnection(CHConnection& connection, SQLSMALLINT completion) {
+  const std::size_t before = connection.diagnostics().size();
   connection._EndTransaction(completion);
+  if (ConnectionDead(connection)) {
+    // The lost link is the cause, not a child's error: a COMMIT that may
+    // have reached the server is 08007, anything else 08S01.
+    bool uncertain = false;
+    for (std::size_t i = before; i < connection.diagnostics().size(); ++i) {
+      if (connection.diagnostics()[i].state == SqlState::S08007) uncertain = true;
+    }
+    connection.DropDiagnosticsFrom(before);
+    if (uncertain) {
+      connection.Post(SqlState::S08007,
+                      u"The link to the server was lost during COMMIT; whether the transaction "
+                      u"was committed is unknown.");
+    } else {
+      EndConnectionTransaction(connection, completion);
+    }
+    return;
+  }
   // A child's own failure is already reported as "ChildHandle error.".
   EndConnectionTransaction(connection, completion);
 }

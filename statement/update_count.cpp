@@ -14,8 +14,7 @@ SQLRETURN ReadUpdateCount(CHStatement& statement, StatementExchange& exchange) {
   if (exchange.body().GetI32(count)) {
     s.row_count = count;
   } else {
-    exchange.Sync();
-    statement.Post(SqlState::S08S01, u"Can't get update count from server.");
+    exchange.PostBodyFailure(u"Can't get update count from server.");
   }
   return statement.return_code();
 }

@@ -1,5 +1,6 @@
 #include "toolbox/vfloat.h"
 
+#include <algorithm>
 #include <charconv>
 #include <climits>
 #include <cstdlib>
@@ -16,7 +17,9 @@ void VFloat::Normalise() {
   }
   if (lead > 0) {
     digits_.erase(0, lead);
-    exponent_ -= static_cast<std::int32_t>(lead);
+    // Callers make sure this stays within 32 bits (FromParts refuses the rest).
+    exponent_ = static_cast<std::int32_t>(static_cast<std::int64_t>(exponent_) -
+                                          static_cast<std::int64_t>(lead));
   }
   std::size_t last = digits_.find_last_not_of('0');
   digits_.resize(last + 1);
@@ -32,12 +35,12 @@ std::optional<VFloat> VFloat::FromParts(int sign, std::int32_t exponent, std::st
   f.exponent_ = exponent;
   f.digits_.assign(digits);
   if (sign == 0) f.digits_.clear();
-  // Normalising lowers the exponent by the leading zero digits; a number
-  // whose exponent would then leave 32 bits cannot be represented.
-  const std::size_t lead = f.digits_.find_first_not_of('0');
-  if (lead != std::string::npos &&
-      static_cast<std::int64_t>(exponent) - static_cast<std::int64_t>(lead) < INT32_MIN)
+  // Leading zero digits lower the exponent: it must not fall below INT32_MIN.
+  const std::size_t lead = std::min(f.digits_.find_first_not_of('0'), f.digits_.size());
+  if (lead < f.digits_.size() &&
+      static_cast<std::int64_t>(exponent) - static_cast<std::int64_t>(lead) < INT32_MIN) {
     return std::nullopt;
+  }
   f.Normalise();
   return f;
 }

@@ -44,8 +44,8 @@ TEST_F(Connecting, SettingsAreAppliedAtLogin) {
   EXPECT_FALSE(conn().windev);
   EXPECT_EQ(conn().session.first_page_size, u"50");
   EXPECT_EQ(conn().session.preferred_image_types, u"PNG");
-  // After login, reads have no idle time-out.
-  EXPECT_EQ(conn().session.read_timeout_seconds, -1);
+  // After login, reads have no deadline until a request sets one.
+  EXPECT_FALSE(conn().session.deadline.has_value());
   // A second connect on the live link is refused with a warning.
   EXPECT_EQ(Connect(Loopback(server.port())), SQL_SUCCESS_WITH_INFO);
   EXPECT_TRUE(Has(SqlState::S01000, u"Already connected."));

@@ -37,9 +37,9 @@ class OdbcHandles {
   }
   kestrion::CHConnection& conn() { return *static_cast<kestrion::CHConnection*>(dbc); }
 
-  SQLRETURN Connect(int port, const std::string& extra = "") {
+  SQLRETURN Connect(int port, const std::string& extra = "", int login_timeout = 5) {
     std::u16string text = W("DSN=*;Server=127.0.0.1;Port=" + std::to_string(port) +
-                                  ";UID=;LoginTimeout=5" + extra);
+                            ";UID=;LoginTimeout=" + std::to_string(login_timeout) + extra);
     return SQLDriverConnectW(dbc, nullptr, reinterpret_cast<SQLWCHAR*>(text.data()), SQL_NTS, nullptr,
                              0, nullptr, SQL_DRIVER_NOPROMPT);
   }

@@ -104,6 +104,13 @@ int DevServer::Stop(int timeout_ms) {
   return -1;
 }
 
+void DevServer::Kill() {
+  if (pid_ <= 0) return;
+  kill(pid_, SIGKILL);
+  waitpid(pid_, nullptr, 0);
+  pid_ = -1;
+}
+
 DevServer::~DevServer() {
   if (pid_ > 0) {
     int status = Stop();

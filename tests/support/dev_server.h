@@ -33,6 +33,8 @@ class DevServer {
   // Sends SIGTERM and waits for the exit; returns the exit status as
   // waitpid gives it, or -1 when it did not stop within `timeout_ms`.
   int Stop(int timeout_ms = 10000);
+  // Kills the server at once (SIGKILL), as a crash or a power cut would.
+  void Kill();
 
  private:
   std::string dir_;

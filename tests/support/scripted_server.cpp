@@ -152,6 +152,8 @@ void ScriptedServer::Run() {
       break;
     }
     if (step.silent) {
+      // A reply given with a silent step goes out first.
+      if (!step.reply.empty()) SendAll(fd, step.reply.data(), step.reply.size());
       while (!stop_) {
         pollfd p{fd, POLLIN, 0};
         if (::poll(&p, 1, 50) > 0) {

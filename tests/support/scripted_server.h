@@ -21,7 +21,8 @@ class ScriptedServer {
     std::string reply;           // bytes sent back
     bool one_byte_segments = false;
     bool close_after = false;    // close the link after the reply
-    bool silent = false;         // after `expect`, answer nothing and keep the link open
+    bool silent = false;         // after `expect` (and `reply`), send nothing more and keep
+                                 // the link open
   };
 
   // Listens on a free loopback port; the script starts when a client connects.

@@ -100,6 +100,8 @@ TEST(ValueCodec, HostileLengthsFailWithoutHugeAllocations) {
   Decode(VKind::Float, {0, 0, 0, 0, 1, 0xFF, 0xFF, 0xFF, 0xFF}, false);
   Decode(VKind::Float, {1, 0, 0, 0, 1, 2, 0, 0, 0, 100, 0}, false);
   Decode(VKind::Float, {1, 0, 0, 0, 5, 2, 0, 0, 0, 15, 0}, false);
+  // Exponent INT32_MIN with a leading zero digit ("05"): refused, no overflow.
+  Decode(VKind::Float, {0, 0, 0, 0x80, 1, 2, 0, 0, 0, 5, 0}, false);
   // Truncated fixed-size values.
   Decode(VKind::Long8, {1, 2, 3}, false);
   Decode(VKind::Time, {0xE8, 0x07, 3}, false);

@@ -73,3 +73,17 @@ TEST(VFloat, ExponentThatLeavesThirtyTwoBitsIsRefused) {
   // Zero has no digits to move the exponent.
   EXPECT_TRUE(VFloat::FromParts(1, INT32_MIN, "00").has_value());
 }
+
+TEST(VFloat, AnExponentAtTheLowestIntegerNeverOverflows) {
+  // Leading zero digits would lower the exponent below 32 bits: refused.
+  EXPECT_FALSE(VFloat::FromParts(1, std::numeric_limits<std::int32_t>::min(), "05"));
+  auto f = VFloat::FromParts(-1, std::numeric_limits<std::int32_t>::min(), "5");
+  ASSERT_TRUE(f);
+  EXPECT_EQ(f->exponent(), std::numeric_limits<std::int32_t>::min());
+  EXPECT_EQ(f->ToDouble(), 0.0);
+  EXPECT_FALSE(std::isinf(f->ToDouble()));
+  EXPECT_EQ(f->ToText().substr(0, 6), "-5e-21");
+  auto g = VFloat::FromParts(1, std::numeric_limits<std::int32_t>::min() + 1, "05");
+  ASSERT_TRUE(g);
+  EXPECT_EQ(g->exponent(), std::numeric_limits<std::int32_t>::min());
+}
