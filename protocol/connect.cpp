@@ -56,6 +56,8 @@ void ResetSessionFields(Session& s) {
   s.user_name.clear();
   s.first_page_size.clear();
   s.preferred_image_types.clear();
+  s.capabilities.Clear();
+  s.pending_closes.clear();
 }
 
 std::int64_t CountUnits(const SQLWCHAR* text, SQLSMALLINT length) {
@@ -137,8 +139,10 @@ void Login(CHConnection& connection, const Settings& settings) {
   header += "\r\nUSER-PASSWORD-BASE64: ";
   header += Base64OfText(settings.Text(Setting::PWD));
   header += "\r\nPROTOCOL-VERSION: 0.1a";
-  SendRequest(connection, s.own_buffer, header);
+  corvane::VString reply;
+  SendRequest(connection, s.own_buffer, header, {}, &reply);
   if (connection.ok()) {
+    s.capabilities = ServerCapabilities::FromReply(reply);
     s.read_timeout_seconds = -1;
     return;
   }

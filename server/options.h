@@ -25,6 +25,9 @@ struct ServerOptions {
   int max_connections = 64;
   int idle_timeout = 0;           // seconds a client may stay silent; 0: no limit
   LogLevel log_level = LogLevel::kInfo;
+  // Announce and serve what goes beyond the base protocol (the LOGIN reply's
+  // Capabilities field); off, the server answers as a base-protocol server.
+  bool capabilities = true;
 
   bool tls() const { return tls_self_signed || !tls_cert.empty(); }
 };

@@ -2,11 +2,16 @@
 
 #include <string>
 
+#include "driver/connection.h"
 #include "driver/statement.h"
 #include "statement/row_cache.h"
 #include "statement/statement_exchange.h"
 
 namespace kestrion {
+
+namespace {
+constexpr std::size_t kMaxPendingCloses = 64;
+}  // namespace
 
 void ClearRowCache(CHStatement& statement) {
   StatementState& s = statement.state;
@@ -19,6 +24,14 @@ bool CloseStatement(CHStatement& statement) {
   StatementState& s = statement.state;
   const bool was_described = s.described;
   ClearRowCache(statement);
+  Session& session = statement.connection()->session;
+  if (s.statement_id != 0 && session.capabilities.deferred_close() && session.link &&
+      session.pending_closes.size() < kMaxPendingCloses) {
+    // The server closes it when the next request names it: no round trip.
+    // Past the limit, the CLOSE-STATEMENT below carries the list.
+    session.pending_closes.push_back(s.statement_id);
+    s.statement_id = 0;
+  }
   if (s.statement_id != 0) {
     StatementExchange exchange(statement);
     if (exchange.CheckConnection()) {
