@@ -93,6 +93,13 @@ SQLRETURN CSQLHandle::Post(SqlState state, const char* ascii_message, int32_t na
   return Post(state, corvane::VString::FromUtf8(ascii_message ? ascii_message : ""), native_error);
 }
 
+void CSQLHandle::SetRowAndColumn(std::size_t first, int64_t row, int32_t column) {
+  for (std::size_t i = first; i < diagnostics_.size(); ++i) {
+    diagnostics_[i].row_number = row;
+    diagnostics_[i].column_number = column;
+  }
+}
+
 void CSQLHandle::ClearDiagnostics() {
   if (return_code_ == SQL_SUCCESS && diagnostics_.empty()) return;
   _OnDiagnosticsCleared();
@@ -104,10 +111,19 @@ int32_t CSQLHandle::_GetODBCVersion() {
   return parent_ != nullptr ? parent_->_GetODBCVersion() : SQL_OV_ODBC3;
 }
 
+bool ErrorSince(const CSQLHandle& handle, std::size_t first) {
+  const auto& records = handle.diagnostics();
+  for (std::size_t i = first; i < records.size(); ++i) {
+    if (!IsWarning(records[i].state)) return true;
+  }
+  return false;
+}
+
 void CSQLHandle::_EndTransaction(int16_t completion) {
   for (CSQLHandle* child : Children()) {
+    const std::size_t before = child->diagnostics_.size();
     child->_EndTransaction(completion);
-    if (static_cast<uint16_t>(child->return_code_) > 1) Post(SqlState::HY000, u"ChildHandle error.");
+    if (ErrorSince(*child, before)) Post(SqlState::HY000, u"ChildHandle error.");
   }
 }
 

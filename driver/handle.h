@@ -25,6 +25,11 @@ enum class HandleKind : uint16_t {
 // Character set of narrow text on a connection.
 enum class Charset : int32_t { Utf8 = 0, Local = 1 };
 
+class CSQLHandle;
+
+// Whether a handle recorded an error from its `first` diagnostic on.
+bool ErrorSince(const CSQLHandle& handle, std::size_t first);
+
 class CSQLHandle {
  public:
   CSQLHandle(const CSQLHandle&) = delete;
@@ -43,6 +48,12 @@ class CSQLHandle {
   SQLRETURN Post(SqlState state, std::u16string_view message = {}, int32_t native_error = 0);
   SQLRETURN Post(SqlState state, const char* ascii_message, int32_t native_error = 0);
   void ClearDiagnostics();
+  // Sets the return code while keeping the records: a parameter array runs
+  // each set with a return code of its own and answers for all of them.
+  void set_return_code(SQLRETURN rc) { return_code_ = rc; }
+  // Marks the records from the `first` on as concerning a row and a column
+  // (-1: none).
+  void SetRowAndColumn(std::size_t first, int64_t row, int32_t column);
   const std::vector<DiagnosticRecord>& diagnostics() const { return diagnostics_; }
 
   // Children in ascending address order (a snapshot, taken under the
@@ -51,6 +62,9 @@ class CSQLHandle {
 
   // Virtual operations of the handle classes.
   virtual int32_t _GetODBCVersion();
+  // Ends the transaction of the handle and its children. A child counts as
+  // failed only when its own step posts an error now: an error left from an
+  // earlier call must not fail a commit.
   virtual void _EndTransaction(int16_t completion);
   // Finds the cell of an attribute or descriptor field for an access mode,
   // or posts the refusal and answers null.

@@ -118,6 +118,20 @@ constexpr Entry kTable[kSqlStateCount] = {
 
 }  // namespace
 
+std::optional<SqlState> SqlStateFromCode(std::u16string_view code) {
+  if (code.size() != 5) return std::nullopt;
+  char16_t upper[5];
+  for (std::size_t i = 0; i < 5; ++i) {
+    const char16_t c = code[i];
+    upper[i] = c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c;
+  }
+  const std::u16string_view wanted(upper, 5);
+  for (int32_t i = 1; i < kSqlStateCount; ++i) {
+    if (kTable[i].code == wanted) return static_cast<SqlState>(i);
+  }
+  return std::nullopt;
+}
+
 std::u16string_view SqlStateCode(SqlState state) {
   return kTable[static_cast<int32_t>(state)].code;
 }

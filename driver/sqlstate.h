@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace kestrion {
@@ -122,6 +123,9 @@ inline constexpr int32_t kSqlStateCount = 105;
 std::u16string_view SqlStateCode(SqlState state);
 // The default text of an ordinal.
 std::u16string_view SqlStateText(SqlState state);
+// The ordinal of a five-character code of the table (letters in any case);
+// nothing for a code the table does not have or for 00000.
+std::optional<SqlState> SqlStateFromCode(std::u16string_view code);
 // True for the warning class "01", which yields SQL_SUCCESS_WITH_INFO.
 bool IsWarning(SqlState state);
 

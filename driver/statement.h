@@ -60,6 +60,7 @@ class CHStatement : public CSQLHandle {
   SQLUSMALLINT* param_status_ptr() const;
   SQLUSMALLINT* param_operation_ptr() const;
   SQLULEN* params_processed_ptr() const;
+  int32_t paramset_size() const;
   SQLPOINTER fetch_bookmark_ptr() const;
   SQLULEN row_number() const;
   void set_row_number(SQLULEN row);

@@ -68,6 +68,7 @@ enum Slot : int {
   kParamOperationPtr = 18,
   kParamStatusPtr = 19,
   kParamsProcessedPtr = 20,
+  kParamsetSize = 21,
   kRowBindOffsetPtr = 22,
   kRowOperationPtr = 23,
   kRowStatusPtr = 24,
@@ -80,6 +81,7 @@ static_assert(kAttributes[kMaxRows].id == SQL_ATTR_MAX_ROWS);
 static_assert(kAttributes[kRowNumber].id == SQL_ATTR_ROW_NUMBER);
 static_assert(kAttributes[kParamBindOffsetPtr].id == SQL_ATTR_PARAM_BIND_OFFSET_PTR);
 static_assert(kAttributes[kParamsProcessedPtr].id == SQL_ATTR_PARAMS_PROCESSED_PTR);
+static_assert(kAttributes[kParamsetSize].id == SQL_ATTR_PARAMSET_SIZE);
 static_assert(kAttributes[kRowBindOffsetPtr].id == SQL_ATTR_ROW_BIND_OFFSET_PTR);
 static_assert(kAttributes[kRowsFetchedPtr].id == SQL_ATTR_ROWS_FETCHED_PTR);
 static_assert(kAttributes[kRowArraySize].id == SQL_ATTR_ROW_ARRAY_SIZE);
@@ -172,7 +174,12 @@ void CHStatement::_SetAttribute(AttributeCell& cell, int32_t id, SQLPOINTER valu
       }
       return;
     case SQL_ATTR_PARAMSET_SIZE:
-      if (v != 1) Post(SqlState::S01S02, u"SQL_ATTR_PARAMSET_SIZE must be set to 1.");
+      // Parameter arrays: the statement runs once per set.
+      if (v < 1) {
+        Post(SqlState::HY024, u"SQL_ATTR_PARAMSET_SIZE must be at least 1.");
+      } else {
+        cell.value = v;
+      }
       return;
     case SQLKESTRION_ATTR_DYNAMIC_BIND:
       if (v == 0 || v == 8) {
@@ -251,6 +258,7 @@ SQLUSMALLINT* CHStatement::param_operation_ptr() const {
 SQLULEN* CHStatement::params_processed_ptr() const {
   return static_cast<SQLULEN*>(attributes_[kParamsProcessedPtr].AsPointer());
 }
+int32_t CHStatement::paramset_size() const { return attributes_[kParamsetSize].AsInt32(); }
 SQLPOINTER CHStatement::fetch_bookmark_ptr() const {
   return attributes_[kFetchBookmarkPtr].AsPointer();
 }

@@ -96,8 +96,22 @@ std::int32_t ParseNative(const std::optional<TokenList>& tokens) {
   return static_cast<std::int32_t>(value);
 }
 
+// The class of a server error: the reply's "Error-SQLState" when the server
+// sends one and the table knows it as an error (HY000 otherwise);
+// 08004 from a server that does not classify its errors.
+SqlState ServerErrorState(const VString& header) {
+  const std::optional<TokenList> field = GetReplyField(u"Error-SQLState", header);
+  if (!field) return SqlState::S08004;
+  const std::optional<SqlState> state =
+      field->empty() ? std::nullopt : SqlStateFromCode(field->front());
+  // An error reply is an error: a warning class would report it as success.
+  if (!state || IsWarning(*state)) return SqlState::HY000;
+  return *state;
+}
+
 void PostServerError(CHConnection& connection, const VString& header) {
   const std::int32_t native = ParseNative(GetReplyField(u"Error-Code", header));
+  const SqlState state = ServerErrorState(header);
   constexpr std::u16string_view kDescription = u"Error-Description:";
   const std::size_t at = VString::FindFolded(header, kDescription);
   if (at != VString::npos && at > 0) {
@@ -105,9 +119,9 @@ void PostServerError(CHConnection& connection, const VString& header) {
     while (start < header.size() && header[start] == u' ') ++start;
     std::size_t end = header.size() >= 4 ? header.size() - 4 : header.size();
     if (end < start) end = start;
-    connection.Post(SqlState::S08004, std::u16string_view(header).substr(start, end - start), native);
+    connection.Post(state, std::u16string_view(header).substr(start, end - start), native);
   } else {
-    connection.Post(SqlState::S08004, header, native);
+    connection.Post(state, header, native);
   }
 }
 

@@ -6,6 +6,7 @@
 #include "server/cell_encoder.h"
 #include "server/column_types.h"
 #include "server/error_codes.h"
+#include "server/error_state.h"
 #include "server/sql_tokens.h"
 #include "server/value_binding.h"
 
@@ -225,7 +226,10 @@ bool CollectRows(sqlite3* db, sqlite3_stmt* s, ResultSet& r, SqlError& error) {
 }  // namespace
 
 SqlError SqliteError(sqlite3* db) {
-  return {kSqlErrorBase + (sqlite3_errcode(db) & 0xFF), sqlite3_errmsg(db)};
+  const std::string message = sqlite3_errmsg(db);
+  const std::string_view state =
+      SqlStateOfSqliteError(sqlite3_extended_errcode(db), message, TakeBusyWaitTimedOut());
+  return {kSqlErrorBase + (sqlite3_errcode(db) & 0xFF), message, std::string(state)};
 }
 
 bool DescribeBatch(sqlite3* db, std::string_view sql, std::vector<ResultSet>& out, SqlError& error) {
@@ -279,7 +283,7 @@ bool BindShare(sqlite3* db, sqlite3_stmt* s, const std::vector<corvane::VValue>&
     std::string bad;
     int rc = BindValue(s, i, params[next_param++], bad);
     if (rc != SQLITE_OK) {
-      error = bad.empty() ? SqliteError(db) : SqlError{kSqlErrorBase + SQLITE_MISMATCH, bad};
+      error = bad.empty() ? SqliteError(db) : SqlError{kSqlErrorBase + SQLITE_MISMATCH, bad, "22007"};
       return false;
     }
   }

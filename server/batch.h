@@ -17,6 +17,7 @@ namespace kestrion::server {
 struct SqlError {
   int code = 0;  // an ErrorCode
   std::string message;
+  std::string sqlstate;  // the reply's "Error-SQLState", empty for none
 };
 
 // Describes the results without running anything. A statement that cannot be

@@ -146,7 +146,7 @@ bool ApplyBulkItems(sqlite3* db, const ResultSet& result, const std::vector<Bulk
       for (const auto& [col, value] : item.columns) {
         std::string bad;
         if (BindValue(st.s, index++, value, bad) != SQLITE_OK)
-          return fail(bad.empty() ? SqliteError(db) : SqlError{kSqlErrorBase + SQLITE_MISMATCH, bad});
+          return fail(bad.empty() ? SqliteError(db) : SqlError{kSqlErrorBase + SQLITE_MISMATCH, bad, "22007"});
       }
     }
     if (item.op != '2') sqlite3_bind_int64(st.s, index, item.row_id);
@@ -155,10 +155,10 @@ bool ApplyBulkItems(sqlite3* db, const ResultSet& result, const std::vector<Bulk
       std::int64_t id = sqlite3_last_insert_rowid(db);
       // The reply carries 32-bit row ids; a larger one cannot be reported.
       if (id > INT32_MAX || id < INT32_MIN)
-        return fail({kBadBulkModify, "The new row id " + std::to_string(id) + " does not fit in 32 bits."});
+        return fail({kBadBulkModify, "The new row id " + std::to_string(id) + " does not fit in 32 bits.", ""});
       new_ids.push_back(id);
     } else if (sqlite3_changes(db) == 0) {
-      return fail({kRowNotFound, "No row with row id " + std::to_string(item.row_id) + " in " + result.table + "."});
+      return fail({kRowNotFound, "No row with row id " + std::to_string(item.row_id) + " in " + result.table + ".", ""});
     }
   }
   if (sqlite3_exec(db, "RELEASE kestrion_bulk", nullptr, nullptr, nullptr) != SQLITE_OK)

@@ -33,11 +33,17 @@ void Reply::AppendI32(std::int32_t v) {
   Append(b, 4);
 }
 
-void Reply::Error(std::string_view id, int code, std::string_view description) {
+void Reply::Error(std::string_view id, int code, std::string_view description, std::string_view sqlstate) {
   buf_.clear();
   Text(id);
   Text(" ERROR\r\nError-Code:");
   Text(std::to_string(code));
+  // Before the description: a reader takes everything after
+  // "Error-Description:" up to the blank line as the message.
+  if (!sqlstate.empty()) {
+    Text("\r\nError-SQLState: ");
+    Text(sqlstate);
+  }
   Text("\r\nError-Description:");
   // One line: the reader takes everything up to the blank line.
   for (char c : description) buf_.push_back(c == '\r' || c == '\n' ? ' ' : static_cast<std::uint8_t>(c));

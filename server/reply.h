@@ -21,8 +21,9 @@ class Reply {
   void Append(const void* data, std::size_t n);
   void AppendI32(std::int32_t v);
 
-  // "<id> ERROR", "Error-Code:<code>", "Error-Description:<text on one line>", blank line.
-  void Error(std::string_view id, int code, std::string_view description);
+  // "<id> ERROR", "Error-Code:<code>", "Error-SQLState: <state>" when a state
+  // is given, "Error-Description:<text on one line>", blank line.
+  void Error(std::string_view id, int code, std::string_view description, std::string_view sqlstate = {});
 
   const std::vector<std::uint8_t>& bytes() const { return buf_; }
   void Clear() { buf_.clear(); }

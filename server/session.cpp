@@ -7,6 +7,7 @@
 #include "server/batch.h"
 #include "server/bulk_modify.h"
 #include "server/error_codes.h"
+#include "server/error_state.h"
 #include "server/log.h"
 #include "server/parameter_body.h"
 #include "server/parameter_types.h"
@@ -46,7 +47,7 @@ bool Session::OpenDatabase(std::string& error) {
     db_ = nullptr;
     return false;
   }
-  sqlite3_busy_timeout(db_, 10000);
+  InstallBusyWait(db_, 10000);
   sqlite3_exec(db_, "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr);
   if (!CreateSystemTables(db_)) {
     error = sqlite3_errmsg(db_);
@@ -57,8 +58,9 @@ bool Session::OpenDatabase(std::string& error) {
 
 bool Session::Send() { return link_.SendAll(reply_.bytes().data(), reply_.bytes().size()); }
 
-Session::Next Session::Fail(const Request& req, int code, const std::string& text, Next next) {
-  reply_.Error(req.id, code, text);
+Session::Next Session::Fail(const Request& req, int code, const std::string& text, Next next,
+                            std::string_view sqlstate) {
+  reply_.Error(req.id, code, text, sqlstate);
   if (LogEnabled(LogLevel::kDebug))
     Log(LogLevel::kDebug, "client " + std::to_string(number_) + ": " + req.id + " " + req.command + " -> error " +
                               std::to_string(code) + " " + text);
@@ -201,7 +203,7 @@ Session::Next Session::Logout(const Request& req) {
 Session::Next Session::Prepare(const Request& req, const std::string& sql) {
   std::vector<ResultSet> results;
   SqlError error;
-  if (!DescribeBatch(db_, sql, results, error)) return Fail(req, error.code, error.message);
+  if (!DescribeBatch(db_, sql, results, error)) return Fail(req, error);
   reply_.Begin(req.id);
   DescribeResults(reply_, results, false);
   const std::string* describe = req.Find("describe-parameters");
@@ -224,7 +226,7 @@ Session::Next Session::Execute(const Request& req, const std::string& sql,
                                const std::vector<corvane::VValue>& params) {
   KeptStatement kept;
   SqlError error;
-  if (!ExecuteBatch(db_, sql, params, kept.results, error, &statements_)) return Fail(req, error.code, error.message);
+  if (!ExecuteBatch(db_, sql, params, kept.results, error, &statements_)) return Fail(req, error);
   long long page = kDefaultPageSize;
   if (auto p = req.FindInt("FIRST-PAGE-SIZE"); p && *p > 0) page = *p;
 
@@ -341,7 +343,7 @@ Session::Next Session::BulkModify(const Request& req) {
   if (rest_unread) link_.DiscardInput(100);
   std::vector<std::int64_t> ids;
   SqlError sql_error;
-  if (!ApplyBulkItems(db_, *r, items, ids, sql_error)) return Fail(req, sql_error.code, sql_error.message);
+  if (!ApplyBulkItems(db_, *r, items, ids, sql_error)) return Fail(req, sql_error);
   reply_.Begin(req.id);
   reply_.Field("Row-Count", static_cast<long long>(items.size()));
   reply_.Field("Body-Length", static_cast<long long>(4 * ids.size()));

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "server/batch.h"
 #include "server/client_link.h"
 #include "server/options.h"
 #include "server/reply.h"
@@ -41,7 +42,11 @@ class Session {
   // Forgets the kept results named in a CLOSE-STATEMENT-IDS list.
   void CloseListed(const std::string& ids);
 
-  Next Fail(const Request& req, int code, const std::string& text, Next next = Next::kContinue);
+  Next Fail(const Request& req, int code, const std::string& text, Next next = Next::kContinue,
+            std::string_view sqlstate = {});
+  Next Fail(const Request& req, const SqlError& error) {
+    return Fail(req, error.code, error.message, Next::kContinue, error.sqlstate);
+  }
   bool Send();
   bool OpenDatabase(std::string& error);
   void EndSession();

@@ -1,6 +1,8 @@
 #include "statement/convert_to_c.h"
 
+#include <cmath>
 #include <cstring>
+#include <limits>
 #include <new>
 
 #include "statement/hex_text.h"
@@ -52,6 +54,45 @@ CResult Guid(const CTarget& t, const VValue& v) {
 
 namespace {
 
+__extension__ typedef __int128 I128;
+
+template <class T>
+CResult Integer(const CTarget& t, I128 value, bool fraction_lost) {
+  if (value < static_cast<I128>(std::numeric_limits<T>::min()) ||
+      value > static_cast<I128>(std::numeric_limits<T>::max())) {
+    return {Conversion::kOutOfRange, 0, 0};
+  }
+  const T scalar = static_cast<T>(value);
+  CResult r = to_c::Fixed(t, &scalar, sizeof scalar);
+  r.fraction_lost = fraction_lost;
+  return r;
+}
+
+CResult IntegerTarget(const CTarget& t, const VValue& v) {
+  IntegerReading n;
+  const Conversion c = ReadAsInteger(v, n);
+  if (c != Conversion::kOk) return {c, 0, 0};
+  const bool u = t.unsigned_integer;
+  switch (t.c_class) {
+    case kClassBit:
+      // 0 and 1, and what lies between 0 and 2 cut to its integer part.
+      if (n.negative || n.value > 1) return {Conversion::kOutOfRange, 0, 0};
+      return Integer<std::uint8_t>(t, n.value, n.fraction_lost);
+    case kClassTinyInt:
+      return u ? Integer<std::uint8_t>(t, n.value, n.fraction_lost)
+               : Integer<std::int8_t>(t, n.value, n.fraction_lost);
+    case kClassSmallInt:
+      return u ? Integer<std::uint16_t>(t, n.value, n.fraction_lost)
+               : Integer<std::int16_t>(t, n.value, n.fraction_lost);
+    case kClassInteger:
+      return u ? Integer<std::uint32_t>(t, n.value, n.fraction_lost)
+               : Integer<std::int32_t>(t, n.value, n.fraction_lost);
+    default:
+      return u ? Integer<std::uint64_t>(t, n.value, n.fraction_lost)
+               : Integer<std::int64_t>(t, n.value, n.fraction_lost);
+  }
+}
+
 CResult Convert(const CTarget& t, const VValue& v) {
   switch (t.c_class) {
     case kClassWChar:
@@ -73,38 +114,17 @@ CResult Convert(const CTarget& t, const VValue& v) {
     case kClassTinyInt:
     case kClassSmallInt:
     case kClassInteger:
-    case kClassBigInt: {
-      int64_t i = 0;
-      Conversion c = ReadAsInt64(v, i);
-      if (c != Conversion::kOk) return {c, 0, 0};
-      switch (t.c_class) {
-        case kClassBit: {
-          // Non-zero in the low 32 bits, as a 32-bit reading sees it.
-          uint8_t b = static_cast<int32_t>(i) != 0 ? 1 : 0;
-          return to_c::Fixed(t, &b, 1);
-        }
-        case kClassTinyInt: {
-          int8_t b = static_cast<int8_t>(i);
-          return to_c::Fixed(t, &b, 1);
-        }
-        case kClassSmallInt: {
-          int16_t s = static_cast<int16_t>(i);
-          return to_c::Fixed(t, &s, 2);
-        }
-        case kClassInteger: {
-          int32_t l = static_cast<int32_t>(i);
-          return to_c::Fixed(t, &l, 4);
-        }
-        default:
-          return to_c::Fixed(t, &i, 8);
-      }
-    }
+    case kClassBigInt:
+      return IntegerTarget(t, v);
     case kClassReal:
     case kClassDouble: {
       double d = 0;
       Conversion c = ReadAsDouble(v, d);
       if (c != Conversion::kOk) return {c, 0, 0};
       if (t.c_class == kClassDouble) return to_c::Fixed(t, &d, 8);
+      if (std::isfinite(d) && std::fabs(d) > std::numeric_limits<float>::max()) {
+        return {Conversion::kOutOfRange, 0, 0};
+      }
       float f = static_cast<float>(d);
       return to_c::Fixed(t, &f, 4);
     }

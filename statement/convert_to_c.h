@@ -30,6 +30,7 @@ struct CTarget {
   int64_t capacity = 0;          // bytes the buffer holds (FixedBufferSize)
   Charset charset = Charset::Utf8;  // of narrow text
   int32_t scale = 0;             // of SQL_C_NUMERIC
+  bool unsigned_integer = false; // an unsigned C integer type (SQL_C_ULONG...)
   int64_t offset = 0;            // bytes of the data already delivered (SQLGetData pieces)
   // The Access-compatibility setting: a duration delivered as a timestamp
   // gets today's date (UTC) instead of the empty date.
@@ -47,16 +48,21 @@ struct CResult {
   // Bytes of data written by this call, the terminator not counted; a
   // SQLGetData piece offset advances by this.
   int64_t delivered = 0;
+  // A fractional part was cut off to deliver the value (01S07).
+  bool fraction_lost = false;
 };
 
 // Converts a non-null value into the target. A text target receives the
 // piece from `offset` on, as much as fits with a terminator; a binary target
 // the bytes from `offset` on; a fixed-size target its structure or scalar,
-// cut to the capacity. Integers are cut to the target's width.
+// cut to the capacity. Numbers into integer targets lose their fraction
+// (fraction_lost); a bit takes 0 or 1, and a fraction between 0 and 2.
 //
 // Failures: a time value into a numeric target, a blob into a date, and the
-// like is kNotPossible; a value that no SQL_NUMERIC_STRUCT holds, or a
-// negative duration into a date or time, kOutOfRange; a text that is no date
+// like is kNotPossible; a value outside the range of an integer or float
+// target (a negative one into an unsigned type included), one that no
+// SQL_NUMERIC_STRUCT holds, or a negative duration into a date or time,
+// kOutOfRange; a text that is not a number into a numeric target, or no date
 // or time into a date or time target, kInvalidText; a failed allocation,
 // kNoMemory. Nothing is written then, and nothing is thrown.
 CResult ConvertToC(const CTarget& target, const corvane::VValue& value);

@@ -31,6 +31,7 @@ CellResult DeliverValue(CHStatement& statement, const CellTarget& cell,
   r.target.capacity = FixedBufferSize(cell.c_class, cell.buffer_length);
   r.target.charset = statement.charset;
   r.target.scale = cell.scale;
+  r.target.unsigned_integer = cell.unsigned_integer;
   r.target.offset = cell.offset;
   r.target.access_compatible = statement.access_compatible;
   if (value.is_null()) {

@@ -18,6 +18,7 @@ struct CellTarget {
   std::int16_t c_class = kClassNone;  // folded; SQL_C_DEFAULT already resolved
   std::int16_t scale = 0;
   std::int64_t offset = 0;            // SQLGetData piece offset
+  bool unsigned_integer = false;      // an unsigned C integer type
 };
 
 struct CellResult {
@@ -31,6 +32,7 @@ struct CellResult {
 // Converts `value` (NULL or not) into the target. A NULL writes an empty
 // text into a text buffer that has room for one. A conversion that cannot
 // be made posts 07006, 22003 or 22018 on the statement and writes nothing.
+// A fraction cut off (01S07) is left to the caller: a fetch reports it once.
 CellResult DeliverValue(CHStatement& statement, const CellTarget& cell,
                         const corvane::VValue& value);
 

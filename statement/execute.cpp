@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "driver/connection.h"
+#include "driver/descriptor.h"
 #include "driver/statement.h"
 #include "protocol/reply_field.h"
 #include "statement/close_statement.h"
@@ -11,6 +12,7 @@
 #include "statement/parameters.h"
 #include "statement/prepare_execute.h"
 #include "statement/statement_exchange.h"
+#include "statement/statement_settings.h"
 #include "statement/update_count.h"
 
 namespace kestrion {
@@ -25,7 +27,8 @@ long long IntegerField(std::u16string_view name, const VString& reply) {
   return ItemToInteger(tokens->front(), 0);
 }
 
-SQLRETURN Execute(CHStatement& statement) {
+// One EXECUTE-STATEMENT with the values of parameter set `set`.
+SQLRETURN Execute(CHStatement& statement, std::int64_t set) {
   StatementState& s = statement.state;
   {
     StatementExchange exchange(statement);
@@ -44,7 +47,7 @@ SQLRETURN Execute(CHStatement& statement) {
     header += session.preferred_image_types.ToUtf8();
   }
   std::vector<std::uint8_t> body;
-  if (!AddParameters(statement, ParameterUse::kExecute, header, body)) return SQL_ERROR;
+  if (!AddParameters(statement, ParameterUse::kExecute, header, body, set)) return SQL_ERROR;
   if (!exchange.BeginTransactionIfNeeded()) return SQL_ERROR;
 
   VString reply;
@@ -65,13 +68,92 @@ SQLRETURN Execute(CHStatement& statement) {
   return statement.return_code();
 }
 
+bool WarningSince(const CHStatement& statement, std::size_t first) {
+  const auto& records = statement.diagnostics();
+  for (std::size_t i = first; i < records.size(); ++i) {
+    if (IsWarning(records[i].state)) return true;
+  }
+  return false;
+}
+
+// A parameter array: one execute per set that is not ignored. Each set's
+// outcome goes to the parameter status array and its diagnostics carry the
+// set's number; a failing set does not stop the others. Update counts add
+// up. With autocommit on each set commits on its own; with it off the sets
+// join the open transaction.
+SQLRETURN ExecuteArray(CHStatement& statement, std::int64_t sets) {
+  StatementState& s = statement.state;
+  CHDescriptor* ird = statement.current_descriptor(DescriptorRole::ImpRow);
+  if (ird != nullptr && ird->count() > 0) {
+    return statement.Post(SqlState::HYC00,
+                          u"Parameter arrays are not supported for statements that return rows.");
+  }
+  if (!EveryMarkerBound(statement)) return statement.return_code();
+  SQLUSMALLINT* status = statement.param_status_ptr();
+  const SQLUSMALLINT* operations = statement.param_operation_ptr();
+  SQLULEN* processed = statement.params_processed_ptr();
+  std::int64_t succeeded = 0;
+  std::int64_t failed = 0;
+  std::int64_t total = 0;
+  for (std::int64_t set = 0; set < sets; ++set) {
+    if (operations != nullptr && operations[set] == SQL_PARAM_IGNORE) {
+      if (status != nullptr) status[set] = SQL_PARAM_UNUSED;
+      continue;
+    }
+    if (failed > 0 && !statement.connection()->session.LinkAlive()) {
+      // The link is gone: the remaining sets cannot run.
+      if (status != nullptr) status[set] = SQL_PARAM_UNUSED;
+      continue;
+    }
+    // Each set runs with a return code of its own; the records stay.
+    statement.set_return_code(SQL_SUCCESS);
+    const std::size_t before = statement.diagnostics().size();
+    Execute(statement, set);
+    statement.SetRowAndColumn(before, set + 1, -1);
+    if (processed != nullptr) *processed = static_cast<SQLULEN>(set + 1);
+    if (ErrorSince(statement, before)) {
+      CloseStatement(statement);
+      ++failed;
+      if (status != nullptr) status[set] = SQL_PARAM_ERROR;
+    } else {
+      ++succeeded;
+      total += s.row_count;
+      if (status != nullptr) {
+        status[set] = WarningSince(statement, before) ? SQL_PARAM_SUCCESS_WITH_INFO : SQL_PARAM_SUCCESS;
+      }
+    }
+  }
+  s.row_count = total;
+  const bool warned = WarningSince(statement, 0);
+  statement.set_return_code(failed > 0 ? (succeeded > 0 ? SQL_SUCCESS_WITH_INFO : SQL_ERROR)
+                            : warned  ? SQL_SUCCESS_WITH_INFO
+                                      : SQL_SUCCESS);
+  return statement.return_code();
+}
+
 }  // namespace
 
 SQLRETURN ExecuteStatement(CHStatement& statement) {
-  Execute(statement);
-  statement.state.pieces.clear();
-  if (statement.return_code() == SQL_ERROR) CloseStatement(statement);
-  return statement.return_code();
+  StatementState& s = statement.state;
+  const std::int64_t sets = s.marker_count > 0 ? ParamsetSize(statement) : 1;
+  SQLULEN* processed = statement.params_processed_ptr();
+  if (processed != nullptr) *processed = 0;
+  SQLRETURN rc;
+  if (sets > 1) {
+    rc = ExecuteArray(statement, sets);
+  } else {
+    Execute(statement, 0);
+    rc = statement.return_code();
+    if (rc == SQL_ERROR) CloseStatement(statement);
+    if (processed != nullptr) *processed = 1;
+    if (SQLUSMALLINT* status = statement.param_status_ptr(); status != nullptr && s.marker_count > 0) {
+      status[0] = rc == SQL_ERROR ? SQL_PARAM_ERROR
+                  : rc == SQL_SUCCESS_WITH_INFO ? SQL_PARAM_SUCCESS_WITH_INFO
+                                                : SQL_PARAM_SUCCESS;
+    }
+  }
+  s.pieces.clear();
+  return rc;
 }
 
 }  // namespace kestrion

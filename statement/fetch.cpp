@@ -100,6 +100,7 @@ bool BuildPointers(CHStatement& statement, CHDescriptor& ard, CHDescriptor& ird,
     p.indicator = Offset(r.indicator_ptr(), bind_offset);
     p.octet_length = Offset(r.octet_length_ptr(), bind_offset);
     p.c_class = FoldType(r.concise_type(), version);
+    p.unsigned_integer = IsUnsignedCType(r.concise_type());
     if (p.c_class == kClassDefault) p.c_class = p.sql_class;
     p.scale = r.scale();
     if (row_wise && p.data != nullptr && p.buffer_length != 0 && p.indicator == nullptr &&
@@ -126,23 +127,36 @@ void GrowDynamicBuffer(CHStatement& statement, CHDescriptor& ard, std::int16_t c
   statement.state.dynamic_buffers[column] = std::move(buffer);
 }
 
+// Whether every error posted from the `first` record on concerns a row.
+bool OnlyRowErrorsSince(const CHStatement& statement, std::size_t first) {
+  const auto& records = statement.diagnostics();
+  for (std::size_t i = first; i < records.size(); ++i) {
+    if (!IsWarning(records[i].state) && records[i].row_number < 1) return false;
+  }
+  return true;
+}
+
 void WriteLength(const FetchPointer& p, SQLLEN value, bool null) {
   if (p.indicator != nullptr) *p.indicator = value;
   if (!null && p.octet_length != nullptr && p.octet_length != p.indicator) *p.octet_length = value;
 }
 
 // Delivers the rowset that starts at 0-based row `first`; answers the
-// number of rows delivered.
+// number of rows delivered. A cell that cannot be delivered marks its row
+// SQL_ROW_ERROR; its diagnostic names the row of the rowset and the column,
+// and `row_errors` counts such rows.
 std::int64_t DeliverRowset(CHStatement& statement, StatementExchange& exchange, CHDescriptor& ard,
                            std::vector<FetchPointer>& pointers, std::int64_t first,
-                           SQLUSMALLINT* row_status) {
+                           SQLUSMALLINT* row_status, std::int64_t& row_errors) {
   StatementState& s = statement.state;
   const std::int64_t size = RowArraySize(statement);
   const std::int64_t limit = RowLimit(statement);
   const std::int64_t row_size = RowBindType(statement);
   const bool dynamic = DynamicBind(statement) == 8 && size == 1;
   std::int64_t delivered = 0;
-  bool warned = false;
+  bool warned = false;           // 01004 once per fetch, not once per cell
+  bool fraction_warned = false;  // 01S07 likewise
+  row_errors = 0;
   // Bookmarks are row indexes, whatever the server keeps in column 0 of an
   // updatable result (its row identifier), so that SQL_FETCH_BOOKMARK finds
   // the row again.
@@ -153,6 +167,12 @@ std::int64_t DeliverRowset(CHStatement& statement, StatementExchange& exchange, 
     }
     const std::uint16_t status = s.cache.result_status(j);
     if (row_status != nullptr) row_status[delivered] = status;
+    bool row_failed = false;
+    const auto fail_cell = [&](std::size_t records_before, std::size_t column) {
+      statement.SetRowAndColumn(records_before, delivered + 1, static_cast<std::int32_t>(column));
+      if (row_status != nullptr) row_status[delivered] = SQL_ROW_ERROR;
+      row_failed = true;
+    };
     for (std::size_t c = 0; c < pointers.size(); ++c) {
       FetchPointer& p = pointers[c];
       if (p.data == nullptr && p.indicator == nullptr && p.octet_length == nullptr) continue;
@@ -160,10 +180,11 @@ std::int64_t DeliverRowset(CHStatement& statement, StatementExchange& exchange, 
                                          ? (bookmark = corvane::VLong(static_cast<std::int32_t>(j)))
                                          : s.cache.result_cell(j, static_cast<std::int32_t>(c));
       // Without a data buffer only the length and indicator are answered.
-      CellTarget target{p.data, p.buffer_length, p.c_class, p.scale, 0};
+      CellTarget target{p.data, p.buffer_length, p.c_class, p.scale, 0, p.unsigned_integer};
+      const std::size_t records_before = statement.diagnostics().size();
       CellResult r = DeliverValue(statement, target, value);
       if (r.failed) {
-        if (row_status != nullptr) row_status[delivered] = SQL_ROW_ERROR;
+        fail_cell(records_before, c);
         continue;
       }
       if (r.null) {
@@ -171,7 +192,7 @@ std::int64_t DeliverRowset(CHStatement& statement, StatementExchange& exchange, 
           // Without an indicator the application would take its buffer's
           // old contents for the value.
           statement.Post(SqlState::S22002);
-          if (row_status != nullptr) row_status[delivered] = SQL_ROW_ERROR;
+          fail_cell(records_before, c);
           continue;
         }
         WriteLength(p, SQL_NULL_DATA, true);
@@ -185,10 +206,18 @@ std::int64_t DeliverRowset(CHStatement& statement, StatementExchange& exchange, 
         r = DeliverValue(statement, target, value);
       } else if (p.data != nullptr && r.truncated && !warned) {
         statement.Post(SqlState::S01004);
-        warned = true;  // once per fetch, not once per cell
+        statement.SetRowAndColumn(records_before, delivered + 1, static_cast<std::int32_t>(c));
+        warned = true;
+      }
+      if (r.conversion.fraction_lost && !fraction_warned) {
+        const std::size_t before = statement.diagnostics().size();
+        statement.Post(SqlState::S01S07);
+        statement.SetRowAndColumn(before, delivered + 1, static_cast<std::int32_t>(c));
+        fraction_warned = true;
       }
       WriteLength(p, r.conversion.full_length - TerminatorSize(p.c_class), false);
     }
+    if (row_failed) ++row_errors;
     ++delivered;
     // The addresses of the next row.
     for (FetchPointer& p : pointers) {
@@ -248,14 +277,21 @@ SQLRETURN CommonFetch(CHStatement& statement, SQLSMALLINT orientation, SQLLEN of
   if (!BuildPointers(statement, *ard, *ird, pointers)) return statement.return_code();
 
   StatementExchange exchange(statement);
+  const std::size_t records_before = statement.diagnostics().size();
+  std::int64_t row_errors = 0;
   const std::int64_t delivered = DeliverRowset(statement, exchange, *ard, pointers, start - 1,
-                                               row_status);
+                                               row_status, row_errors);
   exchange.Sync();
   if (fetched != nullptr) *fetched = static_cast<SQLULEN>(delivered);
   if (rows_out != nullptr) *rows_out = static_cast<SQLULEN>(delivered);
   if (delivered > 0) {
     s.rowset_first = start;
     SetRowNumber(statement, start - 1 + delivered);
+    // Errors in some rows of a rowset of several rows leave the others
+    // fetched: the fetch answers with a warning, the rows' status tells.
+    if (row_errors > 0 && delivered > 1 && OnlyRowErrorsSince(statement, records_before)) {
+      return SQL_SUCCESS_WITH_INFO;
+    }
     return statement.return_code();
   }
   if (statement.return_code() == SQL_ERROR) return SQL_ERROR;

@@ -17,6 +17,7 @@ struct FetchPointer {
   std::int16_t c_class = kClassNone;
   std::int16_t scale = 0;
   std::int16_t sql_class = kClassNone;
+  bool unsigned_integer = false;
 };
 
 }  // namespace kestrion

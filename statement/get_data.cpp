@@ -40,14 +40,17 @@ SQLRETURN GetData(CHStatement& statement, SQLUSMALLINT column, SQLSMALLINT targe
       FoldType(ird->records[column].concise_type(), version);
   std::int16_t c_class = kClassNone;
   std::int16_t scale = 0;
+  bool unsigned_integer = false;
   if (target_type == SQL_ARD_TYPE) {
     CHDescriptor* ard = statement.current_descriptor(DescriptorRole::AppRow);
     if (ard != nullptr && ard->count() >= static_cast<std::int32_t>(column)) {
       c_class = FoldType(ard->records[column].concise_type(), version);
       scale = ard->records[column].scale();
+      unsigned_integer = IsUnsignedCType(ard->records[column].concise_type());
     }
   } else {
     c_class = FoldType(target_type, version);
+    unsigned_integer = IsUnsignedCType(target_type);
   }
   if (c_class == kClassDefault) c_class = sql_class;
   if (c_class == kClassNone) {
@@ -63,7 +66,7 @@ SQLRETURN GetData(CHStatement& statement, SQLUSMALLINT column, SQLSMALLINT targe
   if (column == 0 && s.updatable) bookmark = corvane::VLong(static_cast<std::int32_t>(row));
   const corvane::VValue& value =
       column == 0 && s.updatable ? bookmark : s.cache.result_cell(row, column);
-  CellTarget cell{target, buffer_length, c_class, scale, s.getdata_offset};
+  CellTarget cell{target, buffer_length, c_class, scale, s.getdata_offset, unsigned_integer};
   const CellResult r = DeliverValue(statement, cell, value);
   if (r.failed) {
     // Nothing was delivered: the next call starts the column again.
@@ -87,6 +90,7 @@ SQLRETURN GetData(CHStatement& statement, SQLUSMALLINT column, SQLSMALLINT targe
   if (indicator != nullptr) *indicator = has_pieces ? remaining : r.conversion.full_length;
   s.getdata_offset += has_pieces ? r.conversion.delivered : r.conversion.full_length;
   if (r.truncated) statement.Post(SqlState::S01004);
+  if (r.conversion.fraction_lost) statement.Post(SqlState::S01S07);
   return statement.return_code();
 }
 

@@ -21,7 +21,8 @@ T* Offset(T* p, std::int64_t bytes) {
 
 }  // namespace
 
-ParameterBuffer ApplicationParameter(CHStatement& statement, std::int16_t number) {
+ParameterBuffer ApplicationParameter(CHStatement& statement, std::int16_t number,
+                                     std::int64_t set) {
   ParameterBuffer p;
   CHDescriptor* apd = statement.current_descriptor(DescriptorRole::AppParam);
   if (apd == nullptr || number < 1 || apd->count() < number) return p;
@@ -30,10 +31,16 @@ ParameterBuffer ApplicationParameter(CHStatement& statement, std::int16_t number
   const std::int64_t offset = offset_ptr != nullptr ? *offset_ptr : 0;
   p.c_type = r.concise_type();
   p.c_class = FoldType(r.concise_type(), OdbcVersion(statement));
-  p.data = Offset(static_cast<const std::uint8_t*>(r.data_ptr()), offset);
   p.buffer_length = r.octet_length();
-  const SQLLEN* indicator = Offset(r.indicator_ptr(), offset);
-  const SQLLEN* length = Offset(r.octet_length_ptr(), offset);
+  // The element of set `set`: row-wise binding steps every pointer by the
+  // structure size, column-wise binding the data by its element size and
+  // the lengths by an SQLLEN.
+  const std::int64_t row_size = ParamBindType(statement);
+  const std::int64_t data_step = row_size > 0 ? row_size : FixedBufferSize(p.c_class, p.buffer_length);
+  const std::int64_t length_step = row_size > 0 ? row_size : static_cast<std::int64_t>(sizeof(SQLLEN));
+  p.data = Offset(static_cast<const std::uint8_t*>(r.data_ptr()), offset + set * data_step);
+  const SQLLEN* indicator = Offset(r.indicator_ptr(), offset + set * length_step);
+  const SQLLEN* length = Offset(r.octet_length_ptr(), offset + set * length_step);
   if (indicator != nullptr) p.indicator = *indicator;
   if (length != nullptr) p.length = *length;
   p.charset = statement.charset;
@@ -41,26 +48,37 @@ ParameterBuffer ApplicationParameter(CHStatement& statement, std::int16_t number
   return p;
 }
 
-bool NeedsData(CHStatement& statement, std::int16_t number) {
-  const ParameterBuffer p = ApplicationParameter(statement, number);
+bool NeedsData(CHStatement& statement, std::int16_t number, std::int64_t set) {
+  const ParameterBuffer p = ApplicationParameter(statement, number, set);
   if (p.c_class != kClassChar && p.c_class != kClassWChar && p.c_class != kClassBinary) return false;
   if (!p.indicator) return false;
   return *p.indicator == SQL_DATA_AT_EXEC || *p.indicator <= SQL_LEN_DATA_AT_EXEC_OFFSET;
 }
 
+namespace {
+
+bool AllMarkersBound(CHStatement& statement) {
+  CHDescriptor* apd = statement.current_descriptor(DescriptorRole::AppParam);
+  const std::int16_t bound = apd != nullptr ? std::max<std::int16_t>(apd->count(), 0) : 0;
+  return bound >= statement.state.marker_count;
+}
+
+}  // namespace
+
+bool EveryMarkerBound(CHStatement& statement) {
+  if (AllMarkersBound(statement)) return true;
+  statement.Post(SqlState::S07002, u"Fewer parameters are bound than the statement has markers.");
+  return false;
+}
+
 bool AddParameters(CHStatement& statement, ParameterUse use, std::string& header,
-                   std::vector<std::uint8_t>& body) {
+                   std::vector<std::uint8_t>& body, std::int64_t set) {
   StatementState& s = statement.state;
   body.clear();
   const std::int16_t markers = s.marker_count;
   if (markers <= 0) return true;
-  CHDescriptor* apd = statement.current_descriptor(DescriptorRole::AppParam);
-  const std::int16_t bound = apd != nullptr ? std::max<std::int16_t>(apd->count(), 0) : 0;
-  if (bound < markers) {
-    if (use == ParameterUse::kPrepare) return true;
-    statement.Post(SqlState::S07002, u"Fewer parameters are bound than the statement has markers.");
-    return false;
-  }
+  if (use == ParameterUse::kPrepare && !AllMarkersBound(statement)) return true;
+  if (!EveryMarkerBound(statement)) return false;
   CHDescriptor* ipd = statement.current_descriptor(DescriptorRole::ImpParam);
   const std::int32_t version = OdbcVersion(statement);
 
@@ -75,8 +93,8 @@ bool AddParameters(CHStatement& statement, ParameterUse use, std::string& header
     if (use == ParameterUse::kExecute && ipd != nullptr && ipd->count() >= i) {
       sql_class = FoldType(ipd->records[static_cast<std::size_t>(i)].concise_type(), version);
     }
-    ParameterBuffer p = ApplicationParameter(statement, i);
-    auto piece = s.pieces.find(i);
+    ParameterBuffer p = ApplicationParameter(statement, i, set);
+    auto piece = s.pieces.find({set, i});
     if (piece != s.pieces.end()) {
       // Data supplied at execution stands in for the application's buffer.
       const std::int64_t size = static_cast<std::int64_t>(piece->second.bytes.size());

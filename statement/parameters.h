@@ -22,16 +22,25 @@ enum class ParameterUse { kPrepare, kExecute };
 // a prepare then sends no parameters. A value that cannot be converted to
 // the kind of its described SQL type posts its SQLSTATE. False when
 // nothing may be sent.
+//
+// `set` is the 0-based set of a parameter array (SQL_ATTR_PARAMSET_SIZE)
+// whose values are sent.
 bool AddParameters(CHStatement& statement, ParameterUse use, std::string& header,
-                   std::vector<std::uint8_t>& body);
+                   std::vector<std::uint8_t>& body, std::int64_t set = 0);
 
-// The application's buffer of parameter `number` as its APD record and the
-// parameter bind offset describe it.
-ParameterBuffer ApplicationParameter(CHStatement& statement, std::int16_t number);
+// Whether every marker has a bound parameter; posts 07002 when not.
+bool EveryMarkerBound(CHStatement& statement);
 
-// Whether parameter `number` waits for data at execution: a character or
-// binary parameter whose indicator is SQL_DATA_AT_EXEC or
+// The application's buffer of parameter `number` in parameter set `set`, as
+// its APD record, the parameter binding type (column-wise: each array steps
+// by its element size; row-wise: by the structure size) and the parameter
+// bind offset describe it.
+ParameterBuffer ApplicationParameter(CHStatement& statement, std::int16_t number,
+                                     std::int64_t set = 0);
+
+// Whether parameter `number` of set `set` waits for data at execution: a
+// character or binary parameter whose indicator is SQL_DATA_AT_EXEC or
 // SQL_LEN_DATA_AT_EXEC(n).
-bool NeedsData(CHStatement& statement, std::int16_t number);
+bool NeedsData(CHStatement& statement, std::int16_t number, std::int64_t set = 0);
 
 }  // namespace kestrion

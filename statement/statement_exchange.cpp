@@ -38,14 +38,6 @@ void ConsumeUpdateCount(CHConnection& connection, ReceiveBuffer& buffer, const V
 
 }  // namespace
 
-bool ErrorSince(const CSQLHandle& handle, std::size_t first) {
-  const auto& records = handle.diagnostics();
-  for (std::size_t i = first; i < records.size(); ++i) {
-    if (!IsWarning(records[i].state)) return true;
-  }
-  return false;
-}
-
 StatementExchange::StatementExchange(CHStatement& statement)
     : statement_(statement),
       connection_(*statement.connection()),

@@ -58,9 +58,6 @@ class StatementExchange {
   std::size_t copied_ = 0;
 };
 
-// Whether a handle recorded an error from its `first` diagnostic on.
-bool ErrorSince(const CSQLHandle& handle, std::size_t first);
-
 // Server transactions of a connection with autocommit off (the driver
 // opens one before the next execute when none is open).
 bool TransactionOpen(const CHConnection& connection);

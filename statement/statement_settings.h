@@ -27,6 +27,12 @@ inline SQLULEN* RowsFetchedPtr(const CHStatement& s) { return s.rows_fetched_ptr
 inline SQLUSMALLINT* RowStatusPtr(const CHStatement& s) { return s.row_status_ptr(); }
 inline SQLLEN* RowBindOffsetPtr(const CHStatement& s) { return s.row_bind_offset_ptr(); }
 inline SQLLEN* ParamBindOffsetPtr(const CHStatement& s) { return s.param_bind_offset_ptr(); }
+inline std::int64_t ParamBindType(const CHStatement& s) {
+  return static_cast<std::uint32_t>(s.param_bind_type());
+}
+inline std::int64_t ParamsetSize(const CHStatement& s) {
+  return static_cast<std::uint32_t>(s.paramset_size());
+}
 
 // The ODBC behaviour version of the statement's environment.
 inline std::int32_t OdbcVersion(CHStatement& s) { return s._GetODBCVersion(); }

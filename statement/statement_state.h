@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include <sql.h>
@@ -69,10 +70,10 @@ struct StatementState {
   // own; SQLFetch and SQLFetchScroll that of SQL_ATTR_ROW_STATUS_PTR).
   SQLUSMALLINT* row_status = nullptr;
 
-  // Data at execution: the pieces of each parameter supplied so far; the
-  // highest-numbered one is receiving SQLPutData. Emptied after every
-  // request with parameters.
-  std::map<std::int16_t, PieceBuffer> pieces;
+  // Data at execution: the pieces of each parameter supplied so far, by
+  // parameter set and parameter number; the last one is receiving
+  // SQLPutData. Emptied after every request with parameters.
+  std::map<std::pair<std::int64_t, std::int16_t>, PieceBuffer> pieces;
   // Set while an execute waits for data at execution (SQL_NEED_DATA).
   bool need_data = false;
 

@@ -59,10 +59,9 @@ SQLRETURN EndTransaction(CSQLHandle& handle, SQLSMALLINT completion) {
     for (CSQLHandle* child : handle.Children()) {
       if (child->kind() != HandleKind::Connection) continue;
       auto& connection = static_cast<CHConnection&>(*child);
+      const std::size_t before = connection.diagnostics().size();
       EndOnConnection(connection, completion);
-      if (static_cast<std::uint16_t>(connection.return_code()) > 1) {
-        handle.Post(SqlState::HY000, u"ChildHandle error.");
-      }
+      if (ErrorSince(connection, before)) handle.Post(SqlState::HY000, u"ChildHandle error.");
     }
   }
   return handle.return_code();

@@ -1,5 +1,8 @@
 #include "statement/type_tables.h"
 
+#include <sql.h>
+#include <sqlext.h>
+
 #include <array>
 
 #include "toolbox/vstring.h"
@@ -190,6 +193,11 @@ int32_t ColumnSize(int16_t sql_type, bool open_query) {
     case kClassTimestamp: return 19;
     default: return 0;
   }
+}
+
+bool IsUnsignedCType(int32_t code) {
+  return code == SQL_C_UTINYINT || code == SQL_C_USHORT || code == SQL_C_ULONG ||
+         code == SQL_C_UBIGINT;
 }
 
 }  // namespace kestrion

@@ -36,6 +36,10 @@ enum TypeClass : int16_t {
 // With ODBC version 2 the codes of that version are mapped first.
 int16_t FoldType(int32_t code, int32_t odbc_version);
 
+// Whether a C type code is one of the unsigned integer types
+// (SQL_C_UTINYINT, SQL_C_USHORT, SQL_C_ULONG, SQL_C_UBIGINT).
+bool IsUnsignedCType(int32_t code);
+
 // The server value kind of a class ("VK_LONG"...); empty when it has none.
 std::u16string_view KindName(int16_t type_class);
 

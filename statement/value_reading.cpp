@@ -1,8 +1,5 @@
 #include "statement/value_reading.h"
 
-#include <locale.h>
-#include <stdlib.h>
-
 #include <cmath>
 #include <string>
 
@@ -16,71 +13,45 @@ using corvane::VValue;
 
 namespace {
 
-int64_t TruncateDouble(double d) {
-  if (std::isnan(d)) return 0;
-  if (d >= 9223372036854775807.0) return INT64_MAX;
-  if (d <= -9223372036854775808.0) return INT64_MIN;
-  return static_cast<int64_t>(d);
-}
+__extension__ typedef __int128 I128;
 
-// The integer part of a decimal, modulo 2^64.
-int64_t DecimalIntegerPart(const VFloat& f) {
-  if (f.is_zero() || f.exponent() <= 0) return 0;
+// The integer part of a decimal and whether a non-zero fraction follows it;
+// false when the integer part has 39 digits or more.
+bool DecimalToInteger(const VFloat& f, IntegerReading& out) {
+  out = IntegerReading{};
+  if (f.is_zero()) return true;
+  out.negative = f.sign() < 0;
   const std::string& d = f.digits();
-  // Past 64 further factors of ten the low 64 bits are all zero.
-  const int64_t last = std::min<int64_t>(f.exponent(), static_cast<int64_t>(d.size()) + 64);
-  uint64_t mag = 0;
-  for (int64_t i = 0; i < last; ++i) {
-    unsigned digit = i < static_cast<int64_t>(d.size()) ? static_cast<unsigned>(d[i] - '0') : 0;
-    mag = mag * 10 + digit;
+  const std::int64_t n = static_cast<std::int64_t>(d.size());
+  const std::int64_t whole = f.exponent();  // digits before the point
+  if (whole > 38) return false;
+  I128 mag = 0;
+  for (std::int64_t i = 0; i < whole; ++i) {
+    mag = mag * 10 + (i < n ? d[static_cast<std::size_t>(i)] - '0' : 0);
   }
-  if (f.exponent() > last) mag = 0;
-  return static_cast<int64_t>(f.sign() < 0 ? 0 - mag : mag);
-}
-
-locale_t CLocale() {
-  static locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-  return c;
+  for (std::int64_t i = whole < 0 ? 0 : whole; i < n && !out.fraction_lost; ++i) {
+    out.fraction_lost = d[static_cast<std::size_t>(i)] != '0';
+  }
+  out.value = out.negative ? -mag : mag;
+  return true;
 }
 
 }  // namespace
 
-int64_t ReadTextAsInt64(std::u16string_view text, char16_t decimal_separator) {
-  uint64_t mag = 0;
-  bool negative = false;
-  bool nonzero_seen = false;
+std::optional<VFloat> ReadNumberText(std::u16string_view text) {
+  const char16_t separator = UserLocaleFormats().decimal_separator;
+  std::string ascii;
+  ascii.reserve(text.size());
   for (char16_t c : text) {
-    if (c == decimal_separator) break;
-    if (c >= u'0' && c <= u'9') {
-      if (c != u'0') nonzero_seen = true;
-      mag = mag * 10 + static_cast<unsigned>(c - u'0');
-    } else if (c == u'-' && !nonzero_seen) {
-      negative = true;
-    }
+    if (c == 0) break;
+    if (c >= 0x80) return std::nullopt;
+    ascii.push_back(c == separator && separator != u'.' ? '.' : static_cast<char>(c));
   }
-  return static_cast<int64_t>(negative ? 0 - mag : mag);
+  return VFloat::FromText(ascii);
 }
 
-double ReadTextAsDouble(std::u16string_view text) {
-  // Only ASCII can belong to a number; copy that prefix to narrow characters.
-  char small[128];
-  std::string big;
-  std::size_t n = 0;
-  while (n < text.size() && text[n] != 0 && text[n] < 0x80) ++n;
-  char* buf = small;
-  if (n >= sizeof small) {
-    big.resize(n + 1);
-    buf = big.data();
-  }
-  for (std::size_t i = 0; i < n; ++i) buf[i] = static_cast<char>(text[i]);
-  buf[n] = 0;
-  locale_t c = CLocale();
-  if (c == static_cast<locale_t>(0)) return 0.0;
-  return strtod_l(buf, nullptr, c);
-}
-
-Conversion ReadAsInt64(const VValue& v, int64_t& out) {
-  out = 0;
+Conversion ReadAsInteger(const VValue& v, IntegerReading& out) {
+  out = IntegerReading{};
   if (v.is_null()) return Conversion::kOk;
   switch (v.kind()) {
     case VKind::Boolean:
@@ -88,20 +59,30 @@ Conversion ReadAsInt64(const VValue& v, int64_t& out) {
     case VKind::Word:
     case VKind::Long:
     case VKind::Long8:
-      out = v.integer();
+      out.value = v.integer();
+      out.negative = v.integer() < 0;
       return Conversion::kOk;
     case VKind::Duration:
-      out = v.integer() / 1000;
+      out.value = v.integer() / 1000;
+      out.fraction_lost = v.integer() % 1000 != 0;
+      out.negative = v.integer() < 0;
       return Conversion::kOk;
-    case VKind::Real:
-      out = TruncateDouble(v.real());
+    case VKind::Real: {
+      const double d = v.real();
+      if (!std::isfinite(d) || std::fabs(d) >= 1e38) return Conversion::kOutOfRange;
+      const double whole = std::trunc(d);
+      out.value = static_cast<I128>(whole);
+      out.fraction_lost = whole != d;
+      out.negative = d < 0;
       return Conversion::kOk;
+    }
     case VKind::Float:
-      out = DecimalIntegerPart(v.decimal());
-      return Conversion::kOk;
-    case VKind::Text:
-      out = ReadTextAsInt64(v.text(), UserLocaleFormats().decimal_separator);
-      return Conversion::kOk;
+      return DecimalToInteger(v.decimal(), out) ? Conversion::kOk : Conversion::kOutOfRange;
+    case VKind::Text: {
+      const std::optional<VFloat> f = ReadNumberText(v.text());
+      if (!f) return Conversion::kInvalidText;
+      return DecimalToInteger(*f, out) ? Conversion::kOk : Conversion::kOutOfRange;
+    }
     case VKind::Time:
       return Conversion::kNotPossible;
     default:
@@ -129,9 +110,12 @@ Conversion ReadAsDouble(const VValue& v, double& out) {
     case VKind::Float:
       out = v.decimal().ToDouble();
       return Conversion::kOk;
-    case VKind::Text:
-      out = ReadTextAsDouble(v.text());
-      return Conversion::kOk;
+    case VKind::Text: {
+      const std::optional<VFloat> f = ReadNumberText(v.text());
+      if (!f) return Conversion::kInvalidText;
+      out = f->ToDouble();
+      return std::isfinite(out) ? Conversion::kOk : Conversion::kOutOfRange;
+    }
     case VKind::Time:
       return Conversion::kNotPossible;
     default:
@@ -168,16 +152,8 @@ Conversion ReadAsDecimal(const VValue& v, VFloat& out) {
       out = v.decimal();
       return Conversion::kOk;
     case VKind::Text: {
-      const corvane::VString& t = v.text();
-      std::string ascii;
-      ascii.reserve(t.size());
-      for (char16_t c : t) ascii.push_back(c < 0x80 ? static_cast<char>(c) : '?');
-      if (auto f = VFloat::FromText(ascii)) {
-        out = *f;
-        return Conversion::kOk;
-      }
-      auto f = VFloat::FromDouble(ReadTextAsDouble(t));
-      if (!f) return Conversion::kOutOfRange;
+      const std::optional<VFloat> f = ReadNumberText(v.text());
+      if (!f) return Conversion::kInvalidText;
       out = *f;
       return Conversion::kOk;
     }

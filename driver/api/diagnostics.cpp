@@ -95,6 +95,19 @@ KESTRION_EXPORT SQLRETURN SQL_API SQLGetDiagFieldW(SQLSMALLINT HandleType, SQLHA
         }
         return SQL_SUCCESS;
       }
+      case SQL_DIAG_ROW_NUMBER:
+      case SQL_DIAG_COLUMN_NUMBER: {
+        const DiagnosticRecord* record = RecordAt(h, RecNumber);
+        if (record == nullptr) return SQL_NO_DATA;
+        if (DiagInfoPtr != nullptr) {
+          if (DiagIdentifier == SQL_DIAG_ROW_NUMBER) {
+            *static_cast<SQLLEN*>(DiagInfoPtr) = static_cast<SQLLEN>(record->row_number);
+          } else {
+            *static_cast<SQLINTEGER*>(DiagInfoPtr) = record->column_number;
+          }
+        }
+        return SQL_SUCCESS;
+      }
       case SQL_DIAG_CLASS_ORIGIN:
       case SQL_DIAG_SUBCLASS_ORIGIN:
       case SQL_DIAG_CONNECTION_NAME:

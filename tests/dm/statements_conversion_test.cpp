@@ -1,8 +1,8 @@
 // Every C target type asked of every kind, through SQLGetData and bound
 // columns: exact answers where ODBC defines one, an error where a date is
 // asked for as a number (07006), and never a crash or an answer made up from
-// the wrong bytes. Integers narrower than their value are cut to the target
-// width as the driver documents, so no range error is expected here.
+// the wrong bytes. Values outside a target's range, and text that is not a
+// number read as one, are errors that name the row and the column.
 #include <cstring>
 #include <functional>
 #include <set>
@@ -243,6 +243,78 @@ TEST_F(ConversionTest, TextToNumbersAndBlobToHex) {
   unsigned char bit = 9;
   EXPECT_EQ(Get(stmt, Column("b"), SQL_C_BIT, &bit, 0, &ind), "");
   EXPECT_EQ(bit, 1);
+  SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+}
+
+// Checked conversions through SQLGetData: a value that does not fit fails the
+// call with 22003 and leaves the buffer alone, a text that is no number 22018,
+// a fraction cut off 01S07.
+TEST_F(ConversionTest, OutOfRangeAndNonNumericTextFailSqlGetData) {
+  SQLHSTMT stmt = NewStatement();
+  ASSERT_TRUE(ExecDirect(stmt, "SELECT 70000, -1, 'abc', 12.75, 300"));
+  STMT_OK(SQLFetch(stmt));
+  SQLSMALLINT small = 7;
+  SQLLEN ind = 0;
+  EXPECT_EQ(SQLGetData(stmt, 1, SQL_C_SSHORT, &small, 0, &ind), SQL_ERROR);
+  EXPECT_EQ(FirstState(SQL_HANDLE_STMT, stmt), "22003");
+  EXPECT_EQ(small, 7) << "the buffer was written";
+  SQLUINTEGER u = 7;
+  EXPECT_EQ(SQLGetData(stmt, 2, SQL_C_ULONG, &u, 0, &ind), SQL_ERROR);
+  EXPECT_EQ(FirstState(SQL_HANDLE_STMT, stmt), "22003");
+  SQLINTEGER i = 7;
+  EXPECT_EQ(SQLGetData(stmt, 3, SQL_C_SLONG, &i, 0, &ind), SQL_ERROR);
+  EXPECT_EQ(FirstState(SQL_HANDLE_STMT, stmt), "22018");
+  EXPECT_EQ(i, 7);
+  EXPECT_EQ(SQLGetData(stmt, 4, SQL_C_SLONG, &i, 0, &ind), SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(FirstState(SQL_HANDLE_STMT, stmt), "01S07");
+  EXPECT_EQ(i, 12);
+  SQLCHAR tiny = 0;
+  EXPECT_EQ(SQLGetData(stmt, 5, SQL_C_UTINYINT, &tiny, 0, &ind), SQL_ERROR);
+  EXPECT_EQ(FirstState(SQL_HANDLE_STMT, stmt), "22003");
+  SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+}
+
+// In a bound rowset a cell that cannot be delivered marks its row
+// SQL_ROW_ERROR and names the row and the column; the other rows arrive and
+// the fetch answers with a warning. A rowset of one row fails.
+TEST_F(ConversionTest, OutOfRangeCellMarksItsRowInABoundRowset) {
+  const std::string table = TableName("range");
+  Run("CREATE TABLE " + table + " (id INTEGER, n INTEGER)");
+  Run("INSERT INTO " + table + " VALUES (1, 10), (2, 70000), (3, 30)");
+  SQLHSTMT stmt = NewStatement();
+  SQLSMALLINT n[3] = {0, 0, 0};
+  SQLLEN ind[3] = {0, 0, 0};
+  SQLUSMALLINT status[3] = {99, 99, 99};
+  SQLULEN fetched = 0;
+  STMT_OK(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_ARRAY_SIZE, reinterpret_cast<SQLPOINTER>(3), 0));
+  STMT_OK(SQLSetStmtAttr(stmt, SQL_ATTR_ROW_STATUS_PTR, status, 0));
+  STMT_OK(SQLSetStmtAttr(stmt, SQL_ATTR_ROWS_FETCHED_PTR, &fetched, 0));
+  STMT_OK(SQLBindCol(stmt, 1, SQL_C_SSHORT, n, 0, ind));
+  ASSERT_TRUE(ExecDirect(stmt, "SELECT n FROM " + table + " ORDER BY id"));
+  EXPECT_EQ(SQLFetch(stmt), SQL_SUCCESS_WITH_INFO) << Diagnostics(SQL_HANDLE_STMT, stmt);
+  EXPECT_EQ(fetched, 3u);
+  EXPECT_EQ(status[0], SQL_ROW_SUCCESS);
+  EXPECT_EQ(status[1], SQL_ROW_ERROR);
+  EXPECT_EQ(status[2], SQL_ROW_SUCCESS);
+  EXPECT_EQ(n[0], 10);
+  EXPECT_EQ(n[2], 30);
+  EXPECT_EQ(FirstState(SQL_HANDLE_STMT, stmt), "22003");
+  SQLLEN row = 0;
+  SQLINTEGER column = 0;
+  EXPECT_EQ(SQLGetDiagField(SQL_HANDLE_STMT, stmt, 1, SQL_DIAG_ROW_NUMBER, &row, 0, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(SQLGetDiagField(SQL_HANDLE_STMT, stmt, 1, SQL_DIAG_COLUMN_NUMBER, &column, 0, nullptr),
+            SQL_SUCCESS);
+  EXPECT_EQ(row, 2);
+  EXPECT_EQ(column, 1);
+  SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+
+  stmt = NewStatement();
+  SQLSMALLINT one = 0;
+  SQLLEN one_ind = 0;
+  STMT_OK(SQLBindCol(stmt, 1, SQL_C_SSHORT, &one, 0, &one_ind));
+  ASSERT_TRUE(ExecDirect(stmt, "SELECT n FROM " + table + " WHERE id = 2"));
+  EXPECT_EQ(SQLFetch(stmt), SQL_ERROR);
+  EXPECT_EQ(FirstState(SQL_HANDLE_STMT, stmt), "22003");
   SQLFreeHandle(SQL_HANDLE_STMT, stmt);
 }
 

@@ -116,5 +116,32 @@ TEST_F(TransactionTest, DisconnectWithoutCommitKeepsNothing) {
   EXPECT_EQ(CountFromOutside(table), 0);
 }
 
+// A statement that failed earlier on the connection does not fail a later
+// commit: the commit succeeds and keeps the data, on the connection and on
+// the environment, with autocommit off and on.
+TEST_F(TransactionTest, CommitAfterAFailedStatementSucceeds) {
+  const std::string table = TableName("txerr");
+  Run("CREATE TABLE " + table + " (id INTEGER PRIMARY KEY)");
+  for (bool autocommit : {false, true}) {
+    SCOPED_TRACE(autocommit ? "autocommit on" : "autocommit off");
+    Run("DELETE FROM " + table);
+    SetAutocommit(autocommit);
+    SQLHSTMT stmt = NewStatement();
+    ASSERT_TRUE(ExecDirect(stmt, "INSERT INTO " + table + " VALUES (1)"));
+    std::u16string bad = Utf16("INSERT INTO " + table + " VALUES (1)");
+    EXPECT_EQ(SQLExecDirectW(stmt, Wide(bad), SQL_NTS), SQL_ERROR);
+    ASSERT_TRUE(ExecDirect(stmt, "INSERT INTO " + table + " VALUES (2)"));
+    std::u16string worse = Utf16("SELECT FROM WHERE");
+    EXPECT_EQ(SQLExecDirectW(stmt, Wide(worse), SQL_NTS), SQL_ERROR);
+    KESTRION_EXPECT_OK(SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_COMMIT), SQL_HANDLE_DBC, dbc_);
+    EXPECT_EQ(CountFromOutside(table), 2);
+    ASSERT_TRUE(ExecDirect(stmt, "INSERT INTO " + table + " VALUES (3)"));
+    EXPECT_EQ(SQLExecDirectW(stmt, Wide(bad), SQL_NTS), SQL_ERROR);
+    KESTRION_EXPECT_OK(SQLEndTran(SQL_HANDLE_ENV, env_, SQL_COMMIT), SQL_HANDLE_ENV, env_);
+    EXPECT_EQ(CountFromOutside(table), 3);
+    SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+  }
+}
+
 }  // namespace
 }  // namespace kestrion_dm

@@ -200,14 +200,14 @@ TEST_F(Descriptors, StatementKeptHeaderFieldsFollowTheEffectiveRole) {
   EXPECT_EQ(dynamic, 0);
 
   // Setting them through a descriptor sets the statement's attribute, under
-  // the statement's rules (the parameter set size stays 1).
+  // the statement's rules.
   EXPECT_EQ(SetField(ard(), 0, SQL_DESC_ARRAY_SIZE, 5), SQL_SUCCESS);
   EXPECT_EQ(StmtInt(SQL_ATTR_ROW_ARRAY_SIZE), 5);
   EXPECT_EQ(GetField(ard(), 0, SQL_DESC_ARRAY_SIZE), 5);
   EXPECT_EQ(SetField(ard(), 0, SQL_DESC_BIND_TYPE, 48), SQL_SUCCESS);
   EXPECT_EQ(StmtInt(SQL_ATTR_ROW_BIND_TYPE), 48);
-  SetField(apd(), 0, SQL_DESC_ARRAY_SIZE, 7);
-  EXPECT_EQ(StmtInt(SQL_ATTR_PARAMSET_SIZE), 1);
+  EXPECT_EQ(SetField(apd(), 0, SQL_DESC_ARRAY_SIZE, 7), SQL_SUCCESS);
+  EXPECT_EQ(StmtInt(SQL_ATTR_PARAMSET_SIZE), 7);
 }
 
 TEST_F(Descriptors, ExplicitDescriptorAnswersHeaderFieldsOnlyWhileInUse) {

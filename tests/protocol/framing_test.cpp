@@ -109,6 +109,30 @@ TEST_F(Framing, ServerErrorBecomes08004WithCodeAndDescription) {
   EXPECT_EQ(d.message, u"Table not found");
 }
 
+// A server that classifies its errors names the SQLSTATE; one the table does
+// not know, or a warning class, is a general error, never a success.
+TEST_F(Framing, ServerErrorWithASqlStateFieldPostsThatState) {
+  ScriptedServer server;
+  ConnectTo(server);
+  const std::pair<std::string, SqlState> cases[] = {
+      {"23000", SqlState::S23000}, {"42s02", SqlState::S42S02}, {"XX999", SqlState::HY000},
+      {"01004", SqlState::HY000},  {"", SqlState::HY000},
+  };
+  int n = 1;
+  for (const auto& [field, state] : cases) {
+    conn().ClearDiagnostics();
+    server.Expect(Id(n) + " PING\r\n\r\n", Id(n) + " ERROR\r\nError-Code:4019\r\nError-SQLState: " + field +
+                                                   "\r\nError-Description:UNIQUE constraint failed\r\n\r\n");
+    ++n;
+    EXPECT_EQ(kestrion::SendRequest(conn(), conn().session.own_buffer, "PING"), SQL_ERROR) << field;
+    ASSERT_EQ(conn().diagnostics().size(), 1u) << Diagnostics();
+    const auto& d = conn().diagnostics()[0];
+    EXPECT_EQ(d.state, state) << field;
+    EXPECT_EQ(d.native_error, 4019);
+    EXPECT_EQ(d.message, u"UNIQUE constraint failed");
+  }
+}
+
 TEST_F(Framing, ReplyWithAnotherIdentifierIsAnError) {
   ScriptedServer server;
   ConnectTo(server);

@@ -39,7 +39,9 @@ TEST(ServerProtocol, AnyLoginWithoutUsersAndExactErrorLines) {
   RawClient c(server.port());
   EXPECT_TRUE(c.Login("", "").ok);
   RawReply r = c.Execute("select * from missing_table");
-  EXPECT_EQ(r.header, "0.1 ERROR\r\nError-Code:4001\r\nError-Description:no such table: missing_table\r\n\r\n");
+  EXPECT_EQ(r.header,
+            "0.1 ERROR\r\nError-Code:4001\r\nError-SQLState: 42S02\r\n"
+            "Error-Description:no such table: missing_table\r\n\r\n");
   r = c.Request("NO-SUCH-COMMAND");
   EXPECT_EQ(r.header, "0.2 ERROR\r\nError-Code:3001\r\nError-Description:Unknown command.\r\n\r\n");
   // A first line without a space is all identifier and no command.
