@@ -13,7 +13,7 @@ using corvane::VKind;
 namespace {
 
 // Runs statements that answer one update count, checking success.
-void Run(RawClient& c, const std::string& sql) {
+void RunUpdate(RawClient& c, const std::string& sql) {
   RawReply r = c.Execute(sql);
   ASSERT_TRUE(r.ok) << sql << "\n" << r.header;
   c.ReadBytesExact(4);
@@ -43,8 +43,8 @@ TEST(ServerCapabilities, AnnouncedAtLoginAndClosedWithTheNextRequest) {
   ASSERT_TRUE(login.ok);
   EXPECT_EQ(login.List("Capabilities"), (std::vector<std::string>{"deferred-close", "execute-describes"}));
 
-  Run(c, "CREATE TABLE t (a INTEGER)");
-  Run(c, "INSERT INTO t VALUES (1), (2)");
+  RunUpdate(c, "CREATE TABLE t (a INTEGER)");
+  RunUpdate(c, "INSERT INTO t VALUES (1), (2)");
   const std::string first = Select(c, "SELECT a FROM t").Field("Statement-ID");
   const std::string second = Select(c, "SELECT a FROM t").Field("Statement-ID");
   ASSERT_NE(first, "0");
@@ -82,7 +82,7 @@ TEST(ServerStatementCache, KeptStatementsFollowSchemaChangesAndReleaseTheirLocks
   ASSERT_TRUE(server.ok()) << server.error();
   RawClient c(server.port());
   ASSERT_TRUE(c.Login().ok);
-  Run(c, "CREATE TABLE k (id INTEGER PRIMARY KEY, v VARCHAR(10))");
+  RunUpdate(c, "CREATE TABLE k (id INTEGER PRIMARY KEY, v VARCHAR(10))");
   // The same text again runs the kept statement with the new parameters.
   const std::vector<std::uint8_t> one = {'1', 1, 0, 0, 0};
   const std::vector<std::uint8_t> two = {'1', 2, 0, 0, 0};
@@ -109,12 +109,12 @@ TEST(ServerStatementCache, KeptStatementsFollowSchemaChangesAndReleaseTheirLocks
     RawClient other(server.port());
     ASSERT_TRUE(other.Login().ok);
     const auto start = std::chrono::steady_clock::now();
-    Run(other, "INSERT INTO k (id, v) VALUES (3, 'y')");
+    RunUpdate(other, "INSERT INTO k (id, v) VALUES (3, 'y')");
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     // A schema change by another session reaches the kept statement too.
-    Run(other, "DROP TABLE k");
-    Run(other, "CREATE TABLE k (id INTEGER PRIMARY KEY, w DOUBLE, extra BIGINT)");
-    Run(other, "INSERT INTO k VALUES (2, 1.5, 7)");
+    RunUpdate(other, "DROP TABLE k");
+    RunUpdate(other, "CREATE TABLE k (id INTEGER PRIMARY KEY, w DOUBLE, extra BIGINT)");
+    RunUpdate(other, "INSERT INTO k VALUES (2, 1.5, 7)");
   }
   r = c.Execute(select, 100, " VK_LONG", two);
   ASSERT_TRUE(r.ok) << r.header;
