@@ -86,7 +86,7 @@ bool RunCatalogQuery(CHStatement& statement, const VString& sql, const RowBuilde
     if (query != nullptr) {
       // One row at a time, nothing bound: each fetch leaves the row in the
       // private statement's cache, where the builder reads its values.
-      PrepareStatement(*query, sql);
+      PrepareForDirectExecution(*query, sql);
       if (query->ok()) ExecuteStatement(*query);
       if (query->ok() && query->state.result_set_open) {
         CHDescriptor* ird = query->current_descriptor(DescriptorRole::ImpRow);

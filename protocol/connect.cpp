@@ -62,6 +62,8 @@ void ResetSessionFields(Session& s) {
   s.user_name.clear();
   s.first_page_size.clear();
   s.preferred_image_types.clear();
+  s.capabilities.Clear();
+  s.pending_closes.clear();
 }
 
 // The driver log's line for the end of a connect: where to and as whom, or
@@ -189,9 +191,11 @@ void Login(CHConnection& connection, const Settings& settings) {
   header += "\r\nUSER-PASSWORD-BASE64: ";
   header += Base64OfText(settings.Text(Setting::PWD));
   header += "\r\nPROTOCOL-VERSION: 0.1a";
-  SendRequest(connection, s.own_buffer, header);
+  corvane::VString reply;
+  SendRequest(connection, s.own_buffer, header, {}, &reply);
   if (connection.ok()) {
     s.deadline.reset();
+    s.capabilities = ServerCapabilities::FromReply(reply);
     return;
   }
   Disconnect(connection, /*logged_in=*/false);

@@ -51,6 +51,15 @@ bool SendFramed(CHConnection& connection, ReceiveBuffer& buffer, std::string_vie
   out.reserve(id.size() + header.size() + kBlankLine.size() + body.size());
   Append(out, id);
   Append(out, header);
+  // Results closed since the last request are closed by this one.
+  if (!s.pending_closes.empty() && s.capabilities.deferred_close()) {
+    Append(out, "\r\nCLOSE-STATEMENT-IDS:");
+    for (const std::int32_t closed : s.pending_closes) {
+      out.push_back(' ');
+      Append(out, std::to_string(closed));
+    }
+    s.pending_closes.clear();
+  }
   Append(out, kBlankLine);
   const std::size_t header_bytes = out.size();
   out.insert(out.end(), body.begin(), body.end());

@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "protocol/capabilities.h"
 #include "protocol/link.h"
 #include "protocol/receive_buffer.h"
 #include "toolbox/vstring.h"
@@ -38,6 +39,11 @@ struct Session {
   // Sent with EXECUTE-STATEMENT: FIRST-PAGE-SIZE and PREFERRED-IMAGE-TYPES.
   corvane::VString first_page_size;
   corvane::VString preferred_image_types;
+  // What the server announced at login ("Capabilities:").
+  ServerCapabilities capabilities;
+  // Kept results whose close goes out with the next request (servers with
+  // the deferred-close capability).
+  std::vector<std::int32_t> pending_closes;
 
   // Number of the next request; survives disconnects.
   std::int32_t request_number = 0;

@@ -16,10 +16,7 @@ using corvane::VKind;
 
 namespace {
 
-struct StmtDeleter {
-  void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
-};
-using StmtPtr = std::unique_ptr<sqlite3_stmt, StmtDeleter>;
+using StmtPtr = StatementPtr;
 
 constexpr const char* kRowIdAlias = "__kestrion_rowid__";
 
@@ -270,11 +267,91 @@ bool DescribeBatch(sqlite3* db, std::string_view sql, std::vector<ResultSet>& ou
   }
 }
 
+namespace {
+
+// Whether the update count of a statement that changes rows is its changes:
+// INSERT, UPDATE, DELETE, REPLACE and WITH count them, anything else 0.
+bool CountsChanges(std::string_view text) {
+  std::vector<SqlToken> head = TokenizeSql(text.substr(0, std::min<std::size_t>(text.size(), 32)));
+  return !head.empty() && head[0].kind == SqlToken::kWord &&
+         (head[0].text == "INSERT" || head[0].text == "UPDATE" || head[0].text == "DELETE" ||
+          head[0].text == "REPLACE" || head[0].text == "WITH");
+}
+
+// Binds the statement's share of `params` from `next_param` on.
+bool BindShare(sqlite3* db, sqlite3_stmt* s, const std::vector<corvane::VValue>& params,
+               std::size_t& next_param, SqlError& error) {
+  int count = sqlite3_bind_parameter_count(s);
+  for (int i = 1; i <= count; ++i) {
+    if (next_param >= params.size()) break;
+    std::string bad;
+    int rc = BindValue(s, i, params[next_param++], bad);
+    if (rc != SQLITE_OK) {
+      error = bad.empty() ? SqliteError(db) : SqlError{kSqlErrorBase + SQLITE_MISMATCH, bad, "22007"};
+      return false;
+    }
+  }
+  return true;
+}
+
+// Runs one bound statement into `r`. `counts_changes` applies to a statement
+// without result columns that is no transaction control.
+bool RunStatement(sqlite3* db, sqlite3_stmt* s, Special special, bool counts_changes, ResultSet& r,
+                  SqlError& error) {
+  const int columns = sqlite3_column_count(s);
+  if (columns > 0 && !r.updatable) {
+    DescribeColumns(s, columns, r, true);
+    return CollectRows(db, s, r, error);
+  }
+  if (r.updatable) {
+    DescribeColumns(s, columns - 1, r, true);
+    return CollectRows(db, s, r, error);
+  }
+  r.row_set = false;
+  if (special == Special::kEndTransaction && sqlite3_get_autocommit(db)) {
+    return true;  // No transaction open: COMMIT and ROLLBACK succeed and do nothing.
+  }
+  int rc = sqlite3_step(s);
+  while (rc == SQLITE_ROW) rc = sqlite3_step(s);
+  if (rc != SQLITE_DONE) {
+    error = SqliteError(db);
+    return false;
+  }
+  // Statements that change no rows (DDL, transaction control) count 0.
+  bool changes_rows = !sqlite3_stmt_readonly(s) && special == Special::kNone;
+  r.update_count = changes_rows && counts_changes ? sqlite3_changes64(db) : 0;
+  return true;
+}
+
+// Whether nothing but spaces and semicolons is left of a batch.
+bool OnlySeparatorsLeft(std::string_view rest) {
+  for (char c : rest)
+    if (c != ' ' && c != '\t' && c != '\r' && c != '\n' && c != ';') return false;
+  return true;
+}
+
+}  // namespace
+
 bool ExecuteBatch(sqlite3* db, std::string_view sql, const std::vector<corvane::VValue>& params,
-                  std::vector<ResultSet>& out, SqlError& error) {
+                  std::vector<ResultSet>& out, SqlError& error, StatementCache* cache) {
   out.clear();
-  std::string_view rest = sql;
   std::size_t next_param = 0;
+  if (cache) {
+    cache->Validate(db);
+    if (CachedStatement* kept = cache->Find(sql)) {
+      ResultSet r;
+      r.updatable = kept->updatable;
+      r.table = kept->table;
+      sqlite3_stmt* s = kept->stmt.get();
+      const bool ok = BindShare(db, s, params, next_param, error) &&
+                      RunStatement(db, s, Special::kNone, kept->counts_changes, r, error);
+      ResetCached(s);
+      if (!ok) return false;
+      out.push_back(std::move(r));
+      return true;
+    }
+  }
+  std::string_view rest = sql;
   for (;;) {
     NextStatement next;
     bool done;
@@ -284,53 +361,26 @@ bool ExecuteBatch(sqlite3* db, std::string_view sql, const std::vector<corvane::
     }
     if (done) return true;
     ResultSet r;
-    sqlite3_stmt* s = next.stmt.get();
     StmtPtr variant;
-    const int columns = sqlite3_column_count(s);
-    if (columns > 0) {
-      variant = UpdatableVariant(db, s, r.table);
-      if (variant) {
-        s = variant.get();
-        r.updatable = true;
-      }
+    if (sqlite3_column_count(next.stmt.get()) > 0) {
+      variant = UpdatableVariant(db, next.stmt.get(), r.table);
+      r.updatable = variant != nullptr;
     }
-    int count = sqlite3_bind_parameter_count(s);
-    for (int i = 1; i <= count; ++i) {
-      if (next_param >= params.size()) break;
-      std::string bad;
-      int rc = BindValue(s, i, params[next_param++], bad);
-      if (rc != SQLITE_OK) {
-        error = bad.empty() ? SqliteError(db) : SqlError{kSqlErrorBase + SQLITE_MISMATCH, bad, "22007"};
-        return false;
-      }
+    StmtPtr& used = variant ? variant : next.stmt;
+    sqlite3_stmt* s = used.get();
+    const bool counts_changes = CountsChanges(next.text);
+    if (!BindShare(db, s, params, next_param, error)) return false;
+    const bool ok = RunStatement(db, s, next.special, counts_changes, r, error);
+    // A text of one ordinary statement is kept for the next time it comes.
+    if (cache && out.empty() && next.special == Special::kNone && OnlySeparatorsLeft(rest)) {
+      CachedStatement entry;
+      entry.updatable = r.updatable;
+      entry.table = r.table;
+      entry.counts_changes = counts_changes;
+      entry.stmt = std::move(used);
+      cache->Keep(sql, std::move(entry));
     }
-    if (sqlite3_column_count(s) == 0) {
-      r.row_set = false;
-      if (next.special == Special::kEndTransaction && sqlite3_get_autocommit(db)) {
-        // No transaction open: COMMIT and ROLLBACK succeed and do nothing.
-        out.push_back(std::move(r));
-        continue;
-      }
-      int rc = sqlite3_step(s);
-      while (rc == SQLITE_ROW) rc = sqlite3_step(s);
-      if (rc != SQLITE_DONE) {
-        error = SqliteError(db);
-        return false;
-      }
-      // Statements that change no rows (DDL, transaction control) count 0.
-      bool changes_rows = !sqlite3_stmt_readonly(s) && next.special == Special::kNone;
-      r.update_count = changes_rows ? sqlite3_changes64(db) : 0;
-      if (changes_rows) {
-        std::vector<SqlToken> head = TokenizeSql(next.text.substr(0, std::min<std::size_t>(next.text.size(), 32)));
-        if (head.empty() || head[0].kind != SqlToken::kWord ||
-            (head[0].text != "INSERT" && head[0].text != "UPDATE" && head[0].text != "DELETE" &&
-             head[0].text != "REPLACE" && head[0].text != "WITH"))
-          r.update_count = 0;
-      }
-    } else {
-      DescribeColumns(s, columns, r, true);
-      if (!CollectRows(db, s, r, error)) return false;
-    }
+    if (!ok) return false;
     out.push_back(std::move(r));
   }
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "server/result_set.h"
+#include "server/statement_cache.h"
 #include "toolbox/value.h"
 
 namespace kestrion::server {
@@ -26,9 +27,10 @@ bool DescribeBatch(sqlite3* db, std::string_view sql, std::vector<ResultSet>& ou
 
 // Runs every statement, handing out `params` in marker order, and keeps every
 // result fully encoded. On error, effects of earlier statements stay (each
-// statement commits on its own unless a transaction is open).
+// statement commits on its own unless a transaction is open). With a cache,
+// a text of one statement is prepared once and then taken from the cache.
 bool ExecuteBatch(sqlite3* db, std::string_view sql, const std::vector<corvane::VValue>& params,
-                  std::vector<ResultSet>& out, SqlError& error);
+                  std::vector<ResultSet>& out, SqlError& error, StatementCache* cache = nullptr);
 
 // The error of the connection's last call as a reply error.
 SqlError SqliteError(sqlite3* db);

@@ -40,6 +40,8 @@ Options:
                          writers queue instead of deadlocking.
   --log-level LEVEL      error, warning, info (default) or debug; debug logs one
                          line per request.
+  --no-capabilities      Announce no capabilities at login and serve only the
+                         base protocol (to test drivers against such a server).
   --help                 Show this text.
 )";
 }
@@ -117,6 +119,8 @@ int ParseCommandLine(int argc, char** argv, ServerOptions& o, std::string& error
         error = "--busy-timeout wants milliseconds";
         return -1;
       }
+    } else if (a == "--no-capabilities") {
+      o.capabilities = false;
     } else if (a == "--log-level") {
       if (!value(v) || !ParseLogLevel(v, o.log_level)) {
         error = "--log-level wants error, warning, info or debug";

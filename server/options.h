@@ -26,6 +26,9 @@ struct ServerOptions {
   int idle_timeout = 0;           // seconds a client may stay silent; 0: no limit
   int busy_timeout_ms = 5000;     // how long a statement waits for another session's lock
   LogLevel log_level = LogLevel::kInfo;
+  // Announce and serve what goes beyond the base protocol (the LOGIN reply's
+  // Capabilities field); off, the server answers as a base-protocol server.
+  bool capabilities = true;
 
   bool tls() const { return tls_self_signed || !tls_cert.empty(); }
 };

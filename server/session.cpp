@@ -1,5 +1,6 @@
 #include "server/session.h"
 
+#include <charconv>
 #include <chrono>
 #include <cstdint>
 
@@ -22,6 +23,10 @@ namespace kestrion::server {
 namespace {
 constexpr int kDefaultPageSize = 100;
 constexpr int kBodyTimeoutMs = 30000;
+// deferred-close: CLOSE-STATEMENT-IDS on any request closes those results.
+// execute-describes: the EXECUTE-STATEMENT reply describes every result as
+// PREPARE-STATEMENT would.
+constexpr const char* kCapabilities = "deferred-close execute-describes";
 }  // namespace
 
 Session::Session(ClientLink& link, const ServerOptions& options, std::string database_path, int number)
@@ -30,6 +35,7 @@ Session::Session(ClientLink& link, const ServerOptions& options, std::string dat
 }
 
 Session::~Session() {
+  statements_.Clear();
   if (db_) sqlite3_close_v2(db_);
 }
 
@@ -122,6 +128,11 @@ Session::Next Session::Handle(const Request& req) {
     }
   }
 
+  // Results the client closed since its last request.
+  if (logged_in_ && options_.capabilities) {
+    if (const std::string* ids = req.Find("CLOSE-STATEMENT-IDS")) CloseListed(*ids);
+  }
+
   Next next;
   if (cmd == "LOGIN") {
     next = Login(req);
@@ -181,6 +192,7 @@ Session::Next Session::Login(const Request& req) {
   reply_.Begin(req.id);
   reply_.Field("Server-Name", "kestrion-server");
   reply_.Field("Protocol-Version", "0.1a");
+  if (options_.capabilities) reply_.Field("Capabilities", kCapabilities);
   reply_.EndHeader();
   return Send() ? Next::kContinue : Next::kClose;
 }
@@ -218,7 +230,7 @@ Session::Next Session::Execute(const Request& req, const std::string& sql,
                                const std::vector<corvane::VValue>& params) {
   KeptStatement kept;
   SqlError error;
-  if (!ExecuteBatch(db_, sql, params, kept.results, error)) return Fail(req, error);
+  if (!ExecuteBatch(db_, sql, params, kept.results, error, &statements_)) return Fail(req, error);
   long long page = kDefaultPageSize;
   if (auto p = req.FindInt("FIRST-PAGE-SIZE"); p && *p > 0) page = *p;
 
@@ -288,6 +300,19 @@ Session::Next Session::Fetch(const Request& req) {
     reply_.Append(r->page_data(static_cast<std::size_t>(first)),
                   r->page_size(static_cast<std::size_t>(first), static_cast<std::size_t>(last)));
   return Send() ? Next::kContinue : Next::kClose;
+}
+
+void Session::CloseListed(const std::string& ids) {
+  std::size_t at = 0;
+  while (at < ids.size()) {
+    std::size_t end = ids.find(' ', at);
+    if (end == std::string::npos) end = ids.size();
+    std::int32_t id = 0;
+    auto r = std::from_chars(ids.data() + at, ids.data() + end, id);
+    // Unknown or malformed ids are ignored: the client no longer needs them.
+    if (r.ec == std::errc() && r.ptr == ids.data() + end) kept_.erase(id);
+    at = end + 1;
+  }
 }
 
 Session::Next Session::Close(const Request& req) {

@@ -15,6 +15,7 @@
 #include "server/reply.h"
 #include "server/request.h"
 #include "server/result_set.h"
+#include "server/statement_cache.h"
 
 namespace kestrion::server {
 
@@ -38,6 +39,8 @@ class Session {
   Next Fetch(const Request& req);
   Next Close(const Request& req);
   Next BulkModify(const Request& req);
+  // Forgets the kept results named in a CLOSE-STATEMENT-IDS list.
+  void CloseListed(const std::string& ids);
 
   Next Fail(const Request& req, int code, const std::string& text, Next next = Next::kContinue,
             std::string_view sqlstate = {});
@@ -58,6 +61,7 @@ class Session {
   bool logged_in_ = false;
   std::int32_t next_statement_id_ = 1;
   std::map<std::int32_t, KeptStatement> kept_;
+  StatementCache statements_;
   Reply reply_;
 };
 

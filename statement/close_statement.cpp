@@ -9,6 +9,10 @@
 
 namespace kestrion {
 
+namespace {
+constexpr std::size_t kMaxPendingCloses = 64;
+}  // namespace
+
 void ClearRowCache(CHStatement& statement) {
   StatementState& s = statement.state;
   s.cache.Clear();
@@ -20,6 +24,14 @@ bool CloseStatement(CHStatement& statement) {
   StatementState& s = statement.state;
   const bool was_described = s.described;
   ClearRowCache(statement);
+  Session& session = statement.connection()->session;
+  if (s.statement_id != 0 && session.capabilities.deferred_close() && session.link &&
+      session.pending_closes.size() < kMaxPendingCloses) {
+    // The server closes it when the next request names it: no round trip.
+    // Past the limit, the CLOSE-STATEMENT below carries the list.
+    session.pending_closes.push_back(s.statement_id);
+    s.statement_id = 0;
+  }
   if (s.statement_id != 0) {
     const std::size_t before = statement.diagnostics().size();
     {

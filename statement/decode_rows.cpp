@@ -44,7 +44,7 @@ Outcome ReadRows(CHStatement& statement, StatementExchange& exchange, std::int64
   const auto columns = static_cast<std::int32_t>(plan.size());
   const std::int32_t first_column = s.updatable ? 0 : 1;
   for (std::int32_t i = at; i < at + rows; ++i) {
-    if (!s.updatable) s.cache.cell(i, 0) = corvane::VLong(static_cast<std::int32_t>(first + i));
+    if (!s.updatable) s.cache.cell(i, 0).SetInteger(VKind::Long, static_cast<std::int32_t>(first + i));
     for (std::int32_t c = first_column; c < columns; ++c) {
       std::uint8_t status = 0;
       if (!body.GetU8(status)) return Outcome::kStreamLost;
@@ -59,7 +59,7 @@ Outcome ReadRows(CHStatement& statement, StatementExchange& exchange, std::int64
             cell.set_null();
             break;
           }
-          if (!corvane::ReadValue(body, p.kind, cell)) return Outcome::kStreamLost;
+          if (!corvane::ReadValueInPlace(body, p.kind, cell)) return Outcome::kStreamLost;
           std::int64_t length = -1;
           if (p.kind == VKind::Text) {
             length = (static_cast<std::int64_t>(cell.text().size()) + 1) * 2;
@@ -114,19 +114,23 @@ Outcome ReadRows(CHStatement& statement, StatementExchange& exchange, std::int64
 bool DecodeRows(CHStatement& statement, StatementExchange& exchange, std::int64_t first,
                 std::int64_t last) {
   StatementState& s = statement.state;
-  if (!exchange.CheckConnection()) return false;
-  ClearRowCache(statement);
+  if (!exchange.CheckConnection()) {
+    ClearRowCache(statement);
+    return false;
+  }
   const std::int64_t count = last - first + 1;
-  if (count <= 0) return false;
-  if (count > INT32_MAX) {
-    statement.Post(SqlState::HY000, u"The reply announces more rows than a page can hold.");
-    return false;
-  }
   CHDescriptor* ird = statement.current_descriptor(DescriptorRole::ImpRow);
-  if (ird == nullptr) {
-    statement.Post(SqlState::HY000, u"Unrecoverable error: No ImplementationRowDescriptor.");
+  if (count <= 0 || count > INT32_MAX || ird == nullptr) {
+    ClearRowCache(statement);
+    if (count > INT32_MAX) {
+      statement.Post(SqlState::HY000, u"The reply announces more rows than a page can hold.");
+    } else if (ird == nullptr) {
+      statement.Post(SqlState::HY000, u"Unrecoverable error: No ImplementationRowDescriptor.");
+    }
     return false;
   }
+  s.getdata_column = -1;
+  s.getdata_offset = 0;
   const std::int16_t ird_count = std::max<std::int16_t>(ird->count(), 0);
   const std::int32_t version = OdbcVersion(statement);
   std::vector<ColumnPlan> plan(static_cast<std::size_t>(ird_count) + 1);
@@ -142,11 +146,13 @@ bool DecodeRows(CHStatement& statement, StatementExchange& exchange, std::int64_
   const std::int32_t kChunk = std::clamp<std::int32_t>(
       65536 / static_cast<std::int32_t>(plan.size()), 1, 1024);
   const auto rows = static_cast<std::int32_t>(count);
-  s.cache.Start(first, 0, static_cast<std::int32_t>(plan.size()));
+  // The cells keep the storage of the previous page: texts and decimals are
+  // read into it instead of allocating a value per cell.
+  s.cache.Restart(first, static_cast<std::int32_t>(plan.size()));
   Outcome outcome = Outcome::kOk;
   for (std::int32_t done = 0; done < rows && outcome == Outcome::kOk;) {
     const std::int32_t n = std::min(kChunk, rows - done);
-    s.cache.Grow(n);
+    s.cache.GrowForOverwrite(n);
     outcome = ReadRows(statement, exchange, first, done, n, plan);
     done += n;
   }

@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/connection.h"
 #include "driver/descriptor.h"
 #include "driver/statement.h"
 #include "protocol/reply_field.h"
@@ -57,7 +58,9 @@ void DescribeParameters(CHStatement& statement) {
 
 }  // namespace
 
-SQLRETURN PrepareStatement(CHStatement& statement, VString text) {
+namespace {
+
+SQLRETURN Prepare(CHStatement& statement, VString text, bool direct) {
   StatementState& s = statement.state;
   const std::int32_t markers = RewriteAndCountMarkers(text);
   s.text = std::move(text);
@@ -67,6 +70,14 @@ SQLRETURN PrepareStatement(CHStatement& statement, VString text) {
     if (!exchange.CheckConnection()) return statement.return_code();
   }
   CloseStatement(statement);
+  if (direct && s.marker_count == 0 &&
+      statement.connection()->session.capabilities.execute_describes()) {
+    // The execute that follows describes the result: one round trip, not two.
+    s.result_index = -1;
+    s.lists.Reset();
+    DescribeParameters(statement);
+    return statement.return_code();
+  }
   StatementExchange exchange(statement);
 
   std::string header = "PREPARE-STATEMENT";
@@ -93,6 +104,16 @@ SQLRETURN PrepareStatement(CHStatement& statement, VString text) {
   if (statement.ok()) DescribeParameters(statement);
   if (!statement.ok()) CloseStatement(statement);
   return statement.return_code();
+}
+
+}  // namespace
+
+SQLRETURN PrepareStatement(CHStatement& statement, VString text) {
+  return Prepare(statement, std::move(text), false);
+}
+
+SQLRETURN PrepareForDirectExecution(CHStatement& statement, VString text) {
+  return Prepare(statement, std::move(text), true);
 }
 
 }  // namespace kestrion

@@ -26,6 +26,12 @@ bool TakeStatementText(CHStatement& statement, const SQLWCHAR* text, SQLINTEGER 
 // kinds (as many records as markers). Closes whatever was open first.
 SQLRETURN PrepareStatement(CHStatement& statement, corvane::VString text);
 
+// The prepare of SQLExecDirectW. When the server announced that its execute
+// reply describes the result and the text has no parameter markers, nothing
+// is sent: the text is stored and the execute that follows describes it.
+// Otherwise the same as PrepareStatement.
+SQLRETURN PrepareForDirectExecution(CHStatement& statement, corvane::VString text);
+
 // Executes the stored text with the bound parameters: describes the first
 // result, reads its update count or caches its first page of rows.
 SQLRETURN ExecuteStatement(CHStatement& statement);

@@ -40,6 +40,21 @@ void RowCache::Grow(std::int32_t rows) {
   rows_ += rows;
 }
 
+void RowCache::Restart(std::int64_t first_row, std::int32_t columns) {
+  if (columns != columns_ || cells_.size() > kKeptCells) Clear();
+  statuses_.clear();
+  rows_ = 0;
+  first_row_ = first_row;
+  columns_ = columns;
+}
+
+void RowCache::GrowForOverwrite(std::int32_t rows) {
+  const std::size_t needed = static_cast<std::size_t>(rows_ + rows) * columns_;
+  if (cells_.size() < needed) cells_.resize(needed);
+  statuses_.resize(static_cast<std::size_t>(rows_ + rows), SQL_ROW_SUCCESS);
+  rows_ += rows;
+}
+
 std::int32_t RowCache::AppendRow(std::int32_t columns) {
   if (rows_ == 0) columns_ = columns;
   const std::size_t needed = static_cast<std::size_t>(rows_ + 1) * columns_;

@@ -30,6 +30,13 @@ class RowCache {
   void Start(std::int64_t first_row, std::int32_t rows, std::int32_t columns);
   // Adds `rows` rows of NULLs with status SQL_ROW_SUCCESS at the end.
   void Grow(std::int32_t rows);
+  // Empties the cache for a page of `columns` columns (bookmark included)
+  // from result row `first_row` on, keeping what the cells hold so that the
+  // next page is read into their storage.
+  void Restart(std::int64_t first_row, std::int32_t columns);
+  // Adds `rows` rows with status SQL_ROW_SUCCESS whose cells still hold
+  // earlier values: the caller sets every one of them.
+  void GrowForOverwrite(std::int32_t rows);
   // Appends one row of NULLs and answers its index in the cache. Used by
   // local result sets; the column count is fixed by the first row or Start.
   std::int32_t AppendRow(std::int32_t columns);

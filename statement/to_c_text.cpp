@@ -57,6 +57,12 @@ int64_t Utf8Slice(std::u16string_view s, uint8_t* dst, int64_t from, int64_t roo
   return pos;
 }
 
+bool IsAscii(std::u16string_view s) {
+  char16_t any = 0;
+  for (char16_t c : s) any |= c;
+  return any < 0x80;
+}
+
 CResult WideText(const CTarget& t, std::u16string_view src) {
   CResult r;
   const int64_t data = 2 * static_cast<int64_t>(src.size());
@@ -106,6 +112,19 @@ CResult NarrowText(const CTarget& t, std::u16string_view src) {
     return SliceNarrow(t, cache->narrow);
   }
   if (t.charset != Charset::Utf8) return SliceNarrow(t, Encode(src, t.charset));
+  if (t.offset <= 0 && IsAscii(src)) {
+    // ASCII is its own UTF-8: one byte per unit.
+    CResult r;
+    const int64_t size = static_cast<int64_t>(src.size());
+    r.full_length = size + 1;
+    if (t.buffer == nullptr || t.capacity < 1) return r;
+    const int64_t n = std::min(size, t.capacity - 1);
+    auto* dst = static_cast<char*>(t.buffer);
+    for (int64_t i = 0; i < n; ++i) dst[i] = static_cast<char>(src[static_cast<std::size_t>(i)]);
+    dst[n] = 0;
+    r.delivered = n;
+    return r;
+  }
   CResult r;
   const bool can_write = t.buffer != nullptr && t.capacity >= 1;
   auto* dst = static_cast<uint8_t*>(t.buffer);

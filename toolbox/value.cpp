@@ -68,12 +68,21 @@ const VBytes& VValue::bytes() const {
 }
 
 VString& VValue::mutable_text() {
+  kind_ = VKind::Text;
   null_ = false;
   if (!std::holds_alternative<VString>(payload_)) payload_ = VString();
   return std::get<VString>(payload_);
 }
 
+VFloat& VValue::mutable_decimal() {
+  kind_ = VKind::Float;
+  null_ = false;
+  if (!std::holds_alternative<VFloat>(payload_)) payload_ = VFloat();
+  return std::get<VFloat>(payload_);
+}
+
 VBytes& VValue::mutable_bytes() {
+  if (kind_ != VKind::Image) kind_ = VKind::Blob;
   null_ = false;
   if (!std::holds_alternative<VBytes>(payload_)) payload_ = VBytes();
   return std::get<VBytes>(payload_);

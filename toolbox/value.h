@@ -98,9 +98,17 @@ class VValue {
   const VString& text() const;
   const VBytes& bytes() const;  // Blob and Image
 
-  // Mutable payloads; they make the value non-null of the given type.
+  // Mutable payloads; they make the value a non-null text, blob (an image
+  // stays one) or decimal, keeping the payload's storage when it already is
+  // one, so that a value read again into the same cell does not allocate.
   VString& mutable_text();
   VBytes& mutable_bytes();
+  VFloat& mutable_decimal();
+  // Makes the value a non-null integer (Boolean 0/1, Byte, Word, Long, Long8,
+  // Duration), a real or a time of the given kind without reallocating.
+  void SetInteger(VKind kind, std::int64_t v) { Set(kind, v); }
+  void SetReal(double v) { Set(VKind::Real, v); }
+  void SetTime(const VTime& t) { Set(VKind::Time, t); }
 
   friend bool operator==(const VValue& a, const VValue& b) {
     return a.kind_ == b.kind_ && a.null_ == b.null_ && a.payload_ == b.payload_;
@@ -109,6 +117,13 @@ class VValue {
  private:
   template <typename T>
   VValue(VKind k, T v) : kind_(k), null_(false), payload_(std::move(v)) {}
+
+  template <typename T>
+  void Set(VKind kind, T v) {
+    kind_ = kind;
+    null_ = false;
+    payload_ = v;
+  }
 
   template <typename T>
   T Get(T fallback) const {

@@ -140,7 +140,7 @@ bool WriteFloat(VStream& s, const VFloat& f) {
 bool ReadFloat(VStream& s, VFloat& out) {
   std::int32_t exponent, n;
   std::int8_t sign;
-  out = VFloat();
+  out.AssignPairs(0, 0, nullptr, 0);  // zero, digit storage kept
   if (!s.GetI32(exponent) || !s.GetI8(sign) || !s.GetI32(n)) return false;
   if (n < 0 || sign < -1 || sign > 1) {
     s.Fail(VStreamError::kBadValue);
@@ -150,24 +150,20 @@ bool ReadFloat(VStream& s, VFloat& out) {
     s.Fail(VStreamError::kTooLong);
     return false;
   }
-  VBytes bytes;
-  if (!ReadChunked(s, static_cast<std::size_t>(n), bytes)) return false;
-  std::string digits;
-  digits.reserve(static_cast<std::size_t>(n));
-  for (std::int32_t i = 0; i < n; ++i) {
-    std::uint8_t pair = bytes[static_cast<std::size_t>(i / 2)];
-    if (pair > 99) {
-      s.Fail(VStreamError::kBadValue);
-      return false;
-    }
-    digits.push_back(static_cast<char>('0' + (i % 2 == 0 ? pair / 10 : pair % 10)));
+  // The usual few digits are read into the stack; many arrive in chunks.
+  std::uint8_t small[64];
+  VBytes big;
+  const std::uint8_t* pairs = small;
+  if (n <= static_cast<std::int32_t>(sizeof small)) {
+    if (!s.Read(small, static_cast<std::size_t>(n))) return false;
+  } else {
+    if (!ReadChunked(s, static_cast<std::size_t>(n), big)) return false;
+    pairs = big.data();
   }
-  auto f = VFloat::FromParts(digits.empty() ? 0 : sign, exponent, digits);
-  if (!f) {
+  if (!out.AssignPairs(n == 0 ? 0 : sign, exponent, pairs, n)) {
     s.Fail(VStreamError::kBadValue);
     return false;
   }
-  out = std::move(*f);
   return true;
 }
 
@@ -294,6 +290,48 @@ bool ReadValue(VStream& s, VKind kind, VValue& out) {
       break;
   }
   s.Fail(VStreamError::kBadValue);
+  return false;
+}
+
+bool ReadValueInPlace(VStream& s, VKind kind, VValue& out) {
+  // Storage above this is given back rather than kept for the next value.
+  constexpr std::size_t kKeptUnits = std::size_t{1} << 16;
+  switch (kind) {
+    case VKind::Long: {
+      std::int32_t v;
+      if (!s.GetI32(v)) break;
+      out.SetInteger(kind, v);
+      return true;
+    }
+    case VKind::Long8:
+    case VKind::Duration: {
+      std::int64_t v;
+      if (!s.GetI64(v)) break;
+      out.SetInteger(kind, v);
+      return true;
+    }
+    case VKind::Real: {
+      double v;
+      if (!s.GetDouble(v)) break;
+      out.SetReal(v);
+      return true;
+    }
+    case VKind::Text: {
+      VString& text = out.mutable_text();
+      if (text.capacity() > kKeptUnits) VString().swap(text);
+      if (ReadText(s, text)) return true;
+      break;
+    }
+    case VKind::Float: {
+      VFloat& decimal = out.mutable_decimal();
+      if (decimal.digits().capacity() > kKeptUnits) decimal = VFloat();
+      if (ReadFloat(s, decimal)) return true;
+      break;
+    }
+    default:
+      return ReadValue(s, kind, out);
+  }
+  out = VValue::Null(kind);
   return false;
 }
 

@@ -33,6 +33,11 @@ bool WriteValue(VStream& s, const VValue& v);
 // actually arrive.
 bool ReadValue(VStream& s, VKind kind, VValue& out);
 
+// ReadValue into a value that may already hold one: a text or a decimal is
+// read into the storage `out` holds (up to 64K units of it), so that a row
+// cache read page after page does not allocate per cell.
+bool ReadValueInPlace(VStream& s, VKind kind, VValue& out);
+
 // The decimal layout alone, for callers that keep VFloat outside a VValue.
 bool WriteFloat(VStream& s, const VFloat& f);
 bool ReadFloat(VStream& s, VFloat& out);

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 
 namespace corvane {
 
@@ -43,6 +44,31 @@ std::optional<VFloat> VFloat::FromParts(int sign, std::int32_t exponent, std::st
   }
   f.Normalise();
   return f;
+}
+
+bool VFloat::AssignPairs(int sign, std::int32_t exponent, const std::uint8_t* pairs,
+                         std::int32_t count) {
+  digits_.clear();
+  sign_ = 0;
+  exponent_ = 0;
+  if (sign < -1 || sign > 1 || count < 0) return false;
+  digits_.resize(static_cast<std::size_t>(count) + 1);  // room for an odd count's pair
+  char* d = digits_.data();
+  for (std::int32_t i = 0; i < count; i += 2) {
+    const std::uint8_t pair = pairs[i / 2];
+    if (pair > 99) {
+      digits_.clear();
+      return false;
+    }
+    d[i] = static_cast<char>('0' + pair / 10);
+    d[i + 1] = static_cast<char>('0' + pair % 10);
+  }
+  digits_.resize(static_cast<std::size_t>(count));
+  sign_ = sign;
+  exponent_ = exponent;
+  if (sign == 0) digits_.clear();
+  Normalise();
+  return true;
 }
 
 VFloat VFloat::FromInt64(std::int64_t v) {
@@ -153,18 +179,29 @@ std::string VFloat::ToText() const {
 
 double VFloat::ToDouble() const {
   if (sign_ == 0) return 0.0;
-  std::string text;
-  text.reserve(digits_.size() + 16);
-  if (sign_ < 0) text.push_back('-');
-  text += "0.";
-  text += digits_;
-  text += 'e';
-  text += std::to_string(exponent_);
+  // "-0.<digits>e<exponent>", on the stack for the usual few digits.
+  char small[96];
+  std::string big;
+  char* text = small;
+  const std::size_t size = digits_.size() + 16;
+  if (size > sizeof small) {
+    big.resize(size);
+    text = big.data();
+  }
+  char* p = text;
+  if (sign_ < 0) *p++ = '-';
+  *p++ = '0';
+  *p++ = '.';
+  std::memcpy(p, digits_.data(), digits_.size());
+  p += digits_.size();
+  *p++ = 'e';
+  p = std::to_chars(p, text + size - 1, exponent_).ptr;
+  *p = 0;
   double d = 0;
-  auto r = std::from_chars(text.data(), text.data() + text.size(), d);
+  auto r = std::from_chars(text, p, d);
   if (r.ec == std::errc::result_out_of_range) {
     // Too large or too small: strtod gives the right infinity or zero.
-    return std::strtod(text.c_str(), nullptr);
+    return std::strtod(text, nullptr);
   }
   return d;
 }

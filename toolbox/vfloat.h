@@ -20,6 +20,11 @@ class VFloat {
   // normalised exponent does not fit in 32 bits.
   static std::optional<VFloat> FromParts(int sign, std::int32_t exponent, std::string_view digits);
 
+  // Replaces the value in place from the wire's digit pairs (0..99 each, most
+  // significant first; `count` digits), keeping the digit storage. False,
+  // with the value left zero, when a pair is above 99 or sign is not -1..1.
+  bool AssignPairs(int sign, std::int32_t exponent, const std::uint8_t* pairs, std::int32_t count);
+
   static VFloat FromInt64(std::int64_t v);
   // Shortest decimal text that reads back as the same double; nothing for NaN
   // and infinities.

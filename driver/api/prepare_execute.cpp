@@ -42,7 +42,7 @@ KESTRION_EXPORT SQLRETURN SQL_API SQLExecDirectW(SQLHSTMT hstmt, SQLWCHAR *szSql
     st.state.need_data = false;
     corvane::VString text;
     if (!TakeStatementText(st, szSqlStr, cbSqlStr, text)) return st.return_code();
-    const SQLRETURN rc = PrepareStatement(st, std::move(text));
+    const SQLRETURN rc = PrepareForDirectExecution(st, std::move(text));
     if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) return rc;
     return ExecuteOrNeedData(st);
   });

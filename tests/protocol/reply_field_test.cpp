@@ -1,6 +1,7 @@
 // Reply fields: plain and Base64 forms, and the tokenizer.
 #include <gtest/gtest.h>
 
+#include "protocol/capabilities.h"
 #include "protocol/reply_field.h"
 
 namespace {
@@ -49,3 +50,22 @@ TEST(ReplyField, Base64OfTextIsUtf8) {
 }
 
 }  // namespace
+
+// The LOGIN reply's capability list: read once into the connection.
+TEST(ServerCapabilities, WordsOfTheLoginReply) {
+  using kestrion::ServerCapabilities;
+  const ServerCapabilities none = ServerCapabilities::FromReply(u"0.0 OK\r\nServer-Name: x\r\n\r\n");
+  EXPECT_TRUE(none.words().empty());
+  EXPECT_FALSE(none.deferred_close());
+  EXPECT_FALSE(none.execute_describes());
+  const ServerCapabilities some = ServerCapabilities::FromReply(
+      u"0.0 OK\r\nCapabilities: Deferred-Close  cancel deferred-close\r\n\r\n");
+  EXPECT_EQ(some.words(), (std::vector<std::string>{"deferred-close", "cancel"}));
+  EXPECT_TRUE(some.deferred_close());
+  EXPECT_FALSE(some.execute_describes());
+  EXPECT_TRUE(some.Has("CANCEL"));
+  EXPECT_FALSE(some.Has("pipeline"));
+  // Empty, and only the first line: no field.
+  EXPECT_TRUE(ServerCapabilities::FromReply(u"0.0 OK\r\nCapabilities:\r\n\r\n").words().empty());
+  EXPECT_TRUE(ServerCapabilities::FromList("").words().empty());
+}

@@ -75,11 +75,11 @@ void DevServerTest::Run(const std::string& sql) {
   SQLFreeHandle(SQL_HANDLE_STMT, s);
 }
 
-void ScriptedTest::ConnectTo(ScriptedServer& server) {
+void ScriptedTest::ConnectTo(ScriptedServer& server, const std::string& login_fields) {
   server.Expect(Id(0) +
                     " LOGIN\r\nREPLY-WITH-BASE64-TEXT: Y\r\nUSER-NAME-BASE64: \r\n"
                     "USER-PASSWORD-BASE64: \r\nPROTOCOL-VERSION: 0.1a\r\n\r\n",
-                OkReply(Id(0)));
+                OkReply(Id(0), login_fields));
   ASSERT_TRUE(SQL_SUCCEEDED(h->Connect(server.port()))) << Diagnostics(SQL_HANDLE_DBC, h->dbc);
   stmt = h->NewStatement();
 }

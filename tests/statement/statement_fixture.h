@@ -83,7 +83,9 @@ class ScriptedTest : public ::testing::Test {
  protected:
   void SetUp() override { h = std::make_unique<OdbcHandles>(); }
   // Scripts the LOGIN answer, then connects and allocates `stmt`.
-  void ConnectTo(ScriptedServer& server);
+  // Scripts the LOGIN (its reply with `login_fields`), connects and
+  // allocates `stmt`.
+  void ConnectTo(ScriptedServer& server, const std::string& login_fields = "");
   std::string Id(int n) {
     return std::to_string(h->conn().connection_number) + "." + std::to_string(n);
   }

@@ -295,5 +295,42 @@ TEST_F(Wire, ParametersBeyondTheMarkersAndPreparesWithoutAllBound) {
   EXPECT_EQ(Finish(server, 3), "");
 }
 
+// A server that announces its capabilities: SQLExecDirectW without markers
+// is one EXECUTE-STATEMENT, and a closed result is named in the next request
+// instead of costing a CLOSE-STATEMENT round trip. Words are matched without
+// regard to case and unknown ones change nothing. (The tests above script
+// servers without the field: a prepare before each execute and a
+// CLOSE-STATEMENT per closed result.)
+TEST_F(Wire, AnnouncedCapabilitiesSkipThePrepareAndDeferTheClose) {
+  ScriptedServer server;
+  h = std::make_unique<OdbcHandles>();
+  ConnectTo(server, "Capabilities: Deferred-Close execute-describes some-later-word\r\n");
+  const std::string rows = "1" + I32(10) + "1" + I32(20);
+  server.Expect(Executed(1, "SELECT a FROM t"),
+                OkReply(Id(1), LongColumn(2) + "Statement-ID: 7\r\nRow-Count-Sent: 2\r\n") + rows);
+  ASSERT_EQ(ExecDirect(stmt, "SELECT a FROM t"), SQL_SUCCESS) << Diagnostics(SQL_HANDLE_STMT, stmt);
+  SQLSMALLINT columns = 0;
+  EXPECT_EQ(SQLNumResultCols(stmt, &columns), SQL_SUCCESS);
+  EXPECT_EQ(columns, 1);
+  SQLINTEGER a = 0;
+  SQLBindCol(stmt, 1, SQL_C_SLONG, &a, 0, nullptr);
+  ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
+  EXPECT_EQ(a, 10);
+  EXPECT_EQ(SQLCloseCursor(stmt), SQL_SUCCESS);
+  // The next request closes result 7 on its way.
+  server.Expect(Executed(2, "SELECT a FROM u", "\r\nCLOSE-STATEMENT-IDS: 7"),
+                OkReply(Id(2), LongColumn(0) + "Statement-ID: 0\r\nRow-Count-Sent: 0\r\n"));
+  ASSERT_EQ(ExecDirect(stmt, "SELECT a FROM u"), SQL_SUCCESS) << Diagnostics(SQL_HANDLE_STMT, stmt);
+  EXPECT_EQ(SQLFetch(stmt), SQL_NO_DATA);
+  // A text with markers and SQLPrepareW still ask for a description.
+  server.Expect(Prepared(3, "SELECT a FROM t WHERE a = ?", true),
+                OkReply(Id(3), Description() + "Parameter-Types: VK_LONG\r\n"));
+  ASSERT_EQ(Prepare(stmt, "SELECT a FROM t WHERE a = ?"), SQL_SUCCESS) << Diagnostics(SQL_HANDLE_STMT, stmt);
+  SQLSMALLINT type = 0;
+  ASSERT_EQ(SQLDescribeParam(stmt, 1, &type, nullptr, nullptr, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(type, SQL_INTEGER);
+  EXPECT_EQ(Finish(server, 4), "");
+}
+
 }  // namespace
 }  // namespace kestrion_test

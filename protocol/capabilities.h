@@ -1,0 +1,44 @@
+// What a server announced it can do beyond the base protocol: the words of
+// the "Capabilities:" field of its LOGIN reply, read once at login. A server
+// that sends no such field has none, and the driver then keeps to the base
+// protocol. Unknown words are kept but change nothing.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrion {
+
+// The server keeps results to be closed when a later request names them in
+// "CLOSE-STATEMENT-IDS:", so closing a result costs no round trip.
+inline constexpr std::string_view kCapabilityDeferredClose = "deferred-close";
+// An EXECUTE-STATEMENT reply describes the results as completely as a
+// PREPARE-STATEMENT reply, so SQLExecDirectW may skip the prepare.
+inline constexpr std::string_view kCapabilityExecuteDescribes = "execute-describes";
+
+class ServerCapabilities {
+ public:
+  // The words of the field in a LOGIN reply header; none when it is absent.
+  static ServerCapabilities FromReply(std::u16string_view reply);
+  // From the field's value: words separated by spaces, matched ignoring case.
+  static ServerCapabilities FromList(std::string_view list);
+
+  bool Has(std::string_view word) const;
+  const std::vector<std::string>& words() const { return words_; }
+  void Clear() {
+    words_.clear();
+    deferred_close_ = execute_describes_ = false;
+  }
+
+  // The capabilities the driver uses, looked up once.
+  bool deferred_close() const { return deferred_close_; }
+  bool execute_describes() const { return execute_describes_; }
+
+ private:
+  std::vector<std::string> words_;  // lower case
+  bool deferred_close_ = false;
+  bool execute_describes_ = false;
+};
+
+}  // namespace kestrion

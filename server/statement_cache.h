@@ -1,0 +1,57 @@
+// Prepared SQLite statements of one session, kept by their text, so that a
+// statement executed again (a prepared point select, an insert per row) skips
+// SQLite's prepare. Only texts that hold one statement are kept. Any change
+// of the database schema, by this session or another, empties the cache.
+#pragma once
+
+#include <sqlite3.h>
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace kestrion::server {
+
+struct StatementDeleter {
+  void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
+};
+using StatementPtr = std::unique_ptr<sqlite3_stmt, StatementDeleter>;
+
+// A kept statement and what was learnt about it when it was first prepared.
+struct CachedStatement {
+  StatementPtr stmt;        // ready to bind (reset, bindings cleared)
+  bool updatable = false;   // stmt is the row-id variant of a plain SELECT
+  std::string table;        // the table of an updatable result
+  bool counts_changes = false;  // INSERT, UPDATE, DELETE, REPLACE or WITH
+};
+
+class StatementCache {
+ public:
+  explicit StatementCache(std::size_t capacity = 64) : capacity_(capacity) {}
+  StatementCache(const StatementCache&) = delete;
+  StatementCache& operator=(const StatementCache&) = delete;
+
+  // Checks the schema version first: a changed schema empties the cache.
+  void Validate(sqlite3* db);
+  // The kept statement for `text`, or null. The caller resets it when done.
+  CachedStatement* Find(std::string_view text);
+  // Keeps `entry` under `text` (after resetting it); a full cache is emptied
+  // first.
+  void Keep(std::string_view text, CachedStatement entry);
+  void Clear();
+  std::size_t size() const { return entries_.size(); }
+
+ private:
+  std::size_t capacity_;
+  std::unordered_map<std::string, CachedStatement> entries_;
+  StatementPtr version_query_;
+  long long schema_version_ = -1;
+};
+
+// Resets a kept statement after use: its read transaction ends and its
+// parameters are cleared.
+void ResetCached(sqlite3_stmt* stmt);
+
+}  // namespace kestrion::server

@@ -1,0 +1,125 @@
+// What the server announces beyond the base protocol (deferred closes), and
+// the prepared statements it keeps per session.
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "tests/server/raw_client.h"
+#include "tests/support/dev_server.h"
+
+using namespace kestrion_test;
+using corvane::VKind;
+
+namespace {
+
+// Runs statements that answer one update count, checking success.
+void RunUpdate(RawClient& c, const std::string& sql) {
+  RawReply r = c.Execute(sql);
+  ASSERT_TRUE(r.ok) << sql << "\n" << r.header;
+  c.ReadBytesExact(4);
+}
+
+// Executes `sql` (one row set) and reads its first page; answers the reply.
+RawReply Select(RawClient& c, const std::string& sql) {
+  RawReply r = c.Execute(sql);
+  if (r.ok) c.ReadBytesExact(std::stoul(r.Field("Body-Length")));
+  return r;
+}
+
+RawReply FetchFirst(RawClient& c, const std::string& id) {
+  RawReply r = c.Request("FETCH-RESULT", {"STATEMENT-ID: " + id, "COMMAND-INDEX: 0", "FIRST-ROW-INDEX: 0",
+                                          "LAST-ROW-INDEX: 0", "OUTPUT-MODE: RELEASE"});
+  if (r.ok) c.ReadBytesExact(std::stoul(r.Field("Body-Length")));
+  return r;
+}
+
+}  // namespace
+
+TEST(ServerCapabilities, AnnouncedAtLoginAndClosedWithTheNextRequest) {
+  DevServer server;
+  ASSERT_TRUE(server.ok()) << server.error();
+  RawClient c(server.port());
+  RawReply login = c.Login();
+  ASSERT_TRUE(login.ok);
+  EXPECT_EQ(login.List("Capabilities"), (std::vector<std::string>{"deferred-close", "execute-describes"}));
+
+  RunUpdate(c, "CREATE TABLE t (a INTEGER)");
+  RunUpdate(c, "INSERT INTO t VALUES (1), (2)");
+  const std::string first = Select(c, "SELECT a FROM t").Field("Statement-ID");
+  const std::string second = Select(c, "SELECT a FROM t").Field("Statement-ID");
+  ASSERT_NE(first, "0");
+  ASSERT_NE(second, "0");
+  // Any request may name results to close; unknown and malformed ids are
+  // skipped, and the request itself is served as usual.
+  RawReply r = c.Request("FETCH-RESULT", {"STATEMENT-ID: " + second, "COMMAND-INDEX: 0", "FIRST-ROW-INDEX: 1",
+                                          "LAST-ROW-INDEX: 1", "OUTPUT-MODE: RELEASE",
+                                          "CLOSE-STATEMENT-IDS: " + first + " 999 x7"});
+  ASSERT_TRUE(r.ok) << r.header;
+  EXPECT_EQ(c.ReadRows(1, {VKind::Long})[0][0].integer(), 2);
+  EXPECT_EQ(FetchFirst(c, first).Field("Error-Code"), "3006");
+  EXPECT_TRUE(FetchFirst(c, second).ok);
+  // Closing the request's own statement first makes it unknown to it.
+  r = c.Request("CLOSE-STATEMENT", {"STATEMENT-ID: " + second, "CLOSE-STATEMENT-IDS: " + second});
+  EXPECT_EQ(r.Field("Error-Code"), "3006");
+}
+
+TEST(ServerCapabilities, NoneWithoutThemAndTheListIsIgnored) {
+  DevServer server({"--no-capabilities"});
+  ASSERT_TRUE(server.ok()) << server.error();
+  RawClient c(server.port());
+  RawReply login = c.Login();
+  ASSERT_TRUE(login.ok);
+  EXPECT_EQ(login.header.find("Capabilities"), std::string::npos) << login.header;
+  const std::string id = Select(c, "SELECT 1").Field("Statement-ID");
+  ASSERT_NE(id, "0");
+  RawReply r = c.Request("CLOSE-STATEMENT", {"STATEMENT-ID: 0", "CLOSE-STATEMENT-IDS: " + id});
+  EXPECT_TRUE(r.ok);
+  EXPECT_TRUE(FetchFirst(c, id).ok);
+}
+
+TEST(ServerStatementCache, KeptStatementsFollowSchemaChangesAndReleaseTheirLocks) {
+  DevServer server;
+  ASSERT_TRUE(server.ok()) << server.error();
+  RawClient c(server.port());
+  ASSERT_TRUE(c.Login().ok);
+  RunUpdate(c, "CREATE TABLE k (id INTEGER PRIMARY KEY, v VARCHAR(10))");
+  // The same text again runs the kept statement with the new parameters.
+  const std::vector<std::uint8_t> one = {'1', 1, 0, 0, 0};
+  const std::vector<std::uint8_t> two = {'1', 2, 0, 0, 0};
+  for (const auto& body : {one, two}) {
+    RawReply r = c.Execute("INSERT INTO k (id, v) VALUES (?, 'x')", 100, " VK_LONG", body);
+    ASSERT_TRUE(r.ok) << r.header;
+    std::int32_t count = 0;
+    ASSERT_TRUE(c.GetI32(count));
+    EXPECT_EQ(count, 1);
+  }
+  // A kept statement that fails is ready again for the next execute.
+  RawReply dup = c.Execute("INSERT INTO k (id, v) VALUES (?, 'x')", 100, " VK_LONG", one);
+  EXPECT_EQ(dup.Field("Error-Code"), "4019");
+  const std::string select = "SELECT * FROM k WHERE id = ?";
+  RawReply r = c.Execute(select, 100, " VK_LONG", two);
+  ASSERT_TRUE(r.ok) << r.header;
+  EXPECT_EQ(r.List("Column-Types"), (std::vector<std::string>{"VK_LONG", "VK_TEXT"}));
+  EXPECT_EQ(r.List("Column-Updateability"), (std::vector<std::string>{"Y", "Y"}));
+  auto rows = c.ReadRows(1, {VKind::Long, VKind::Long, VKind::Text});
+  EXPECT_EQ(rows[0][1].integer(), 2);
+
+  // Another session can write at once: the kept SELECT holds no read lock.
+  {
+    RawClient other(server.port());
+    ASSERT_TRUE(other.Login().ok);
+    const auto start = std::chrono::steady_clock::now();
+    RunUpdate(other, "INSERT INTO k (id, v) VALUES (3, 'y')");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    // A schema change by another session reaches the kept statement too.
+    RunUpdate(other, "DROP TABLE k");
+    RunUpdate(other, "CREATE TABLE k (id INTEGER PRIMARY KEY, w DOUBLE, extra BIGINT)");
+    RunUpdate(other, "INSERT INTO k VALUES (2, 1.5, 7)");
+  }
+  r = c.Execute(select, 100, " VK_LONG", two);
+  ASSERT_TRUE(r.ok) << r.header;
+  EXPECT_EQ(r.List("Column-Types"), (std::vector<std::string>{"VK_LONG", "VK_FLOAT", "VK_LONG8"}));
+  EXPECT_EQ(r.List("Column-Aliases"), (std::vector<std::string>{"id", "w", "extra"}));
+  rows = c.ReadRows(1, {VKind::Long, VKind::Long, VKind::Float, VKind::Long8});
+  EXPECT_EQ(rows[0][3].integer(), 7);
+}
