@@ -20,8 +20,10 @@ case "${1:-}" in
     shift ;;
 esac
 # Build trees in other folders (build-package/, other checkouts) reuse the
-# compiled objects: ccache leaves the working folder out of its key.
+# compiled objects: ccache leaves the working folder out of its key and sees
+# the paths inside the checkout as relative ones.
 export CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-true}
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(pwd)}
 cmake -S . -B "$dir" "${flags[@]}" >/dev/null
 targets=()
 for t in "$@"; do targets+=(--target "$t"); done

@@ -11,6 +11,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-10}
+# Reuse compiled objects across checkouts (see scripts/build.sh).
+export CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-true}
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(pwd)}
 shift || true
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DKESTRION_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 >/dev/null

@@ -7,6 +7,7 @@ cd "$(dirname "$0")/.."
 dir=${1:-build-package}
 # The objects compiled for build/ (scripts/build.sh) serve here too.
 export CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-true}
+export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(pwd)}
 cmake -S . -B "$dir" -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DBUILD_TESTING=OFF -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON >/dev/null
 # Only what the package carries: the driver, the development server, and the
