@@ -8,6 +8,7 @@ packages=(
   libgtest-dev googletest
   libgtk-3-dev
   python3 python3-pyodbc
+  perl libdbd-odbc-perl
 )
 missing=()
 for p in "${packages[@]}"; do

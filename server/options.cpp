@@ -32,6 +32,8 @@ Options:
                          are disconnected at once.
   --idle-timeout SEC     Disconnect a client silent for SEC seconds between
                          requests (default 0: never).
+  --max-header-bytes N   Largest request header accepted (default 67108864,
+                         64 MiB); a larger request is answered with an error.
   --log-level LEVEL      error, warning, info (default) or debug; debug logs one
                          line per request.
   --help                 Show this text.
@@ -104,6 +106,11 @@ int ParseCommandLine(int argc, char** argv, ServerOptions& o, std::string& error
     } else if (a == "--idle-timeout") {
       if (!value(v) || !ParseInt(v, o.idle_timeout, 0, 86400 * 365)) {
         error = "--idle-timeout wants seconds";
+        return -1;
+      }
+    } else if (a == "--max-header-bytes") {
+      if (!value(v) || !ParseInt(v, o.max_header_bytes, 4096, 1 << 30)) {
+        error = "--max-header-bytes wants a number from 4096 to 1073741824";
         return -1;
       }
     } else if (a == "--log-level") {

@@ -24,6 +24,7 @@ struct ServerOptions {
   bool tls_self_signed = false;
   int max_connections = 64;
   int idle_timeout = 0;           // seconds a client may stay silent; 0: no limit
+  int max_header_bytes = 64 << 20;  // largest request header (statement texts are in it)
   LogLevel log_level = LogLevel::kInfo;
 
   bool tls() const { return tls_self_signed || !tls_cert.empty(); }

@@ -21,12 +21,14 @@ constexpr int32_t kTextSize = 32767;
 constexpr int32_t kBlobSize = 2147483647;
 
 // Searched in this order: the first row of a name is its default answer.
-constexpr std::array<TypeNameRow, 31> kTypeNames{{
+constexpr std::array<TypeNameRow, 32> kTypeNames{{
     {u"VK_BOOLEAN", kClassBit, 1},
     {u"VK_BYTE", kClassTinyInt, 1},
     {u"VK_WORD", kClassSmallInt, 2},
     {u"VK_LONG", kClassInteger, 4},
-    {u"VK_REAL", kClassReal, 4},
+    // VK_REAL values are IEEE doubles: described as SQL_DOUBLE, so that
+    // SQL_C_DEFAULT keeps every digit; the SQL_REAL row serves those who ask.
+    {u"VK_REAL", kClassDouble, 8},
     {u"VK_FLOAT", kClassDouble, 8},
     {u"VK_TIME", kClassDate, 6},
     {u"VK_TIME", kClassTimestamp, 16},
@@ -53,6 +55,7 @@ constexpr std::array<TypeNameRow, 31> kTypeNames{{
     {u"CLOB", kClassWChar, kTextSize},
     {u"VK_UUID", kClassGuid, 16},
     {u"VK_BLOB_OBJ", kClassBinary, kBlobSize},
+    {u"VK_REAL", kClassReal, 4},
 }};
 
 }  // namespace
