@@ -17,6 +17,12 @@ std::optional<VString> TakeNameArgument(const SQLWCHAR* name, SQLSMALLINT length
   return VString(std::u16string_view(units, n));
 }
 
+bool IsEmptyNameArgument(const SQLWCHAR* name, SQLSMALLINT length) {
+  if (name == nullptr) return false;
+  if (length == 0) return true;
+  return (length == SQL_NTS || length > 0) && name[0] == 0;
+}
+
 std::optional<VString> PrepareName(const SQLWCHAR* name, SQLSMALLINT length, const NameRules& rules) {
   std::optional<VString> taken = TakeNameArgument(name, length);
   if (!taken) return std::nullopt;

@@ -27,6 +27,11 @@ inline constexpr NameRules kKeyNameRules{false, false, false, true};
 // still ends at a zero inside it).
 std::optional<corvane::VString> TakeNameArgument(const SQLWCHAR* name, SQLSMALLINT length);
 
+// Whether a name argument is given but empty: a pointer to a text whose first
+// unit is 0, or any pointer with a length of 0. A null pointer is not empty
+// but absent.
+bool IsEmptyNameArgument(const SQLWCHAR* name, SQLSMALLINT length);
+
 // A name argument prepared by `rules`; absent as above, or "%" alone when the
 // rules say so.
 std::optional<corvane::VString> PrepareName(const SQLWCHAR* name, SQLSMALLINT length,

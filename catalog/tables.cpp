@@ -45,6 +45,59 @@ VString WithCondition(std::u16string_view select, std::u16string_view column, co
   return q;
 }
 
+// ODBC's enumeration forms of SQLTablesW, recognised from the arguments as
+// given: "%" as the catalog, schema or table type with the other names
+// present but empty. For the table types a null catalog or schema counts as
+// empty too: this server has neither, and clients that learn so from
+// SQLGetInfo pass null for them (Perl DBI's table_info('', '', '', '%')
+// arrives as null, null, "" and "%").
+enum class Enumeration { kNone, kCatalogs, kSchemas, kTableTypes };
+
+struct TablesArguments {
+  const SQLWCHAR* catalog;
+  SQLSMALLINT catalog_length;
+  const SQLWCHAR* schema;
+  SQLSMALLINT schema_length;
+  const SQLWCHAR* table;
+  SQLSMALLINT table_length;
+  const SQLWCHAR* table_type;
+  SQLSMALLINT table_type_length;
+};
+
+bool IsAllPattern(const SQLWCHAR* name, SQLSMALLINT length) {
+  const std::optional<VString> text = TakeNameArgument(name, length);
+  return text && *text == u"%";
+}
+
+Enumeration EnumerationOf(const TablesArguments& a) {
+  const bool catalog_empty = IsEmptyNameArgument(a.catalog, a.catalog_length);
+  const bool schema_empty = IsEmptyNameArgument(a.schema, a.schema_length);
+  const bool table_empty = IsEmptyNameArgument(a.table, a.table_length);
+  if (!table_empty) return Enumeration::kNone;
+  if (schema_empty && IsAllPattern(a.catalog, a.catalog_length)) return Enumeration::kCatalogs;
+  if (catalog_empty && IsAllPattern(a.schema, a.schema_length)) return Enumeration::kSchemas;
+  if ((catalog_empty || a.catalog == nullptr) && (schema_empty || a.schema == nullptr)) {
+    const std::optional<VString> type = TakeNameArgument(a.table_type, a.table_type_length);
+    if (type && type->Trimmed() == u"%") return Enumeration::kTableTypes;
+  }
+  return Enumeration::kNone;
+}
+
+// Answers an enumeration: the server has no catalogs and no schemas, and
+// knows two table types.
+SQLRETURN AnswerEnumeration(CHStatement& statement, Enumeration what) {
+  if (what == Enumeration::kTableTypes) {
+    for (std::u16string_view type : {std::u16string_view(u"TABLE"), std::u16string_view(u"VIEW")}) {
+      if (!statement.ok()) break;
+      LocalRow row{corvane::VLong8(0)};
+      AppendTableRow(row, NullText(), type);
+      AppendLocalRow(statement, std::move(row));
+    }
+  }
+  AllocateRowStatus(statement, statement.state.cache.rows());
+  return statement.return_code();
+}
+
 }  // namespace
 
 VString TablesQuery(const OptionalName& name) {
@@ -91,6 +144,13 @@ SQLRETURN CatalogTables(CHStatement& statement, const SQLWCHAR* catalog, SQLSMAL
                         SQLSMALLINT table_length, const SQLWCHAR* table_type,
                         SQLSMALLINT table_type_length) {
   OpenLocalResultSet(statement, kColumns);
+  const Enumeration enumeration =
+      EnumerationOf({catalog, catalog_length, schema, schema_length, table, table_length,
+                     table_type, table_type_length});
+  if (enumeration != Enumeration::kNone) {
+    if (!statement.ok()) return statement.return_code();
+    return AnswerEnumeration(statement, enumeration);
+  }
   if (TakeNameArgument(catalog, catalog_length)) {
     statement.Post(SqlState::S01000, u"Catalog not implemented in Kestrion.\nCan't return catalogs list.");
   }

@@ -30,12 +30,21 @@ constexpr std::array<TypeInfoColumn, kTypeInfoColumnCount> kColumns = {{
     {"INTERVAL_PRECISION", "VK_WORD"},
 }};
 
+constexpr int32_t kLongest = 2147483647;
+
 //  TYPE_NAME, DATA_TYPE, quoted literal, CASE_SENSITIVE, SEARCHABLE,
-//  UNSIGNED_ATTRIBUTE, AUTO_UNIQUE_VALUE
+//  UNSIGNED_ATTRIBUTE, AUTO_UNIQUE_VALUE[, COLUMN_SIZE, CREATE_PARAMS, scale]
+// Each class's first row is the one a folded request answers. The variable
+// and long text and binary types follow the row of their class, each named
+// by a declaration that creates the server's text or binary type.
 constexpr std::array<TypeInfoRow, kTypeInfoRowCount> kRows = {{
     {u"BOOLEAN", SQL_BIT, false, 0, 2, 1, 0},
     {u"TEXT", SQL_CHAR, true, 1, 1, 0, 0},
+    {u"VARCHAR", SQL_VARCHAR, true, 1, 3, 0, 0, kSizeByRule, u"max length"},
+    {u"TEXT", SQL_LONGVARCHAR, true, 1, 1, 0, 0, kLongest},
     {u"TEXT", SQL_WCHAR, true, 1, 1, 0, 0},
+    {u"NVARCHAR", SQL_WVARCHAR, true, 1, 3, 0, 0, kSizeByRule, u"max length"},
+    {u"NTEXT", SQL_WLONGVARCHAR, true, 1, 1, 0, 0, kLongest},
     {u"BYTE", SQL_TINYINT, false, 0, 2, 0, 1},
     {u"INT16", SQL_SMALLINT, false, 0, 2, 0, 1},
     {u"INT32", SQL_INTEGER, false, 0, 2, 0, 1},
@@ -45,11 +54,25 @@ constexpr std::array<TypeInfoRow, kTypeInfoRowCount> kRows = {{
     {u"DOUBLE PRECISION", SQL_DOUBLE, false, 0, 2, 0, 0},
     {u"DOUBLE PRECISION", SQL_NUMERIC, false, 0, 2, 0, 0},
     {u"BINARY", SQL_BINARY, false, 0, 2, 1, 0},
+    {u"VARBINARY", SQL_VARBINARY, false, 0, 2, 1, 0, kLongest, u"max length"},
+    {u"BLOB", SQL_LONGVARBINARY, false, 0, 2, 1, 0, kLongest},
     {u"TIMESTAMP", SQL_TYPE_DATE, false, 0, 2, 1, 0},
     {u"DURATION", SQL_TYPE_TIME, false, 0, 2, 1, 0},
-    {u"TIMESTAMP", SQL_TYPE_TIMESTAMP, false, 0, 2, 1, 0},
+    // Timestamps keep milliseconds: three digits of fractional seconds.
+    {u"TIMESTAMP", SQL_TYPE_TIMESTAMP, false, 0, 2, 1, 0, kSizeByRule, {}, kTimestampDigits},
     {u"DURATION", SQL_INTERVAL_DAY_TO_SECOND, false, 0, 2, 1, 0},
 }};
+
+// The types whose own row answers a request for them, not their class's.
+bool AnswersOwnRow(int16_t data_type) {
+  switch (data_type) {
+    case SQL_VARCHAR: case SQL_LONGVARCHAR: case SQL_WVARCHAR: case SQL_WLONGVARCHAR:
+    case SQL_VARBINARY: case SQL_LONGVARBINARY:
+      return true;
+    default:
+      return false;
+  }
+}
 
 // SQL_DATA_TYPE and SQL_DATETIME_SUB: the verbose type and subcode for the
 // datetime and interval types, the type itself and 0 for the others.
@@ -88,7 +111,9 @@ TypeInfoValues ValuesOf(const TypeInfoRow& row, bool open_query) {
   TypeInfoValues v{};
   v.type_name = row.type_name;
   v.data_type = row.data_type;
-  v.column_size = ColumnSize(row.data_type, open_query);
+  v.column_size = row.column_size != kSizeByRule
+                      ? row.column_size
+                      : ColumnSize(FoldType(row.data_type, SQL_OV_ODBC3), open_query);
   if (row.quoted_literal) {
     v.literal_prefix = u"'";
     v.literal_suffix = u"'";
@@ -100,8 +125,9 @@ TypeInfoValues ValuesOf(const TypeInfoRow& row, bool open_query) {
   v.fixed_prec_scale = 0;
   v.auto_unique_value = row.auto_unique_value;
   v.local_type_name = row.type_name;
-  v.minimum_scale = 0;
-  v.maximum_scale = 0;
+  if (!row.create_params.empty()) v.create_params = row.create_params;
+  v.minimum_scale = row.scale;
+  v.maximum_scale = row.scale;
   VerboseType(row.data_type, v.sql_data_type, v.sql_datetime_sub);
   v.num_prec_radix = 10;
   v.interval_precision = 10;
@@ -140,6 +166,11 @@ std::vector<corvane::VValue> TypeInfoLocalRow(const TypeInfoRow& row, bool open_
 std::optional<std::span<const TypeInfoRow>> SelectTypeInfoRows(int16_t data_type,
                                                                int32_t odbc_version) {
   if (data_type == SQL_ALL_TYPES) return std::span<const TypeInfoRow>(kRows);
+  if (AnswersOwnRow(data_type)) {
+    for (const TypeInfoRow& row : kRows) {
+      if (row.data_type == data_type) return std::span<const TypeInfoRow>(&row, 1);
+    }
+  }
   const int16_t type_class = FoldType(data_type, odbc_version);
   if (type_class == kClassNone) return std::nullopt;
   for (const TypeInfoRow& row : kRows) {

@@ -1,4 +1,4 @@
-// The data types answered by SQLGetTypeInfoW: sixteen constant rows, the
+// The data types answered by SQLGetTypeInfoW: twenty-two constant rows, the
 // nineteen result columns, and the choice of rows for a requested type.
 #pragma once
 
@@ -22,10 +22,12 @@ struct TypeInfoColumn {
 inline constexpr std::size_t kTypeInfoColumnCount = 19;
 const std::array<TypeInfoColumn, kTypeInfoColumnCount>& TypeInfoColumns();
 
+// A COLUMN_SIZE taken from the column size rule of the row's type class.
+inline constexpr int32_t kSizeByRule = -1;
+
 // The constant part of a row. Columns that hold the same value in every row
-// (CREATE_PARAMS NULL, NULLABLE 2, FIXED_PREC_SCALE 0, MINIMUM_SCALE and
-// MAXIMUM_SCALE 0, NUM_PREC_RADIX 10, INTERVAL_PRECISION 10) and LOCAL_TYPE_NAME,
-// which repeats TYPE_NAME, are not stored.
+// (NULLABLE 2, FIXED_PREC_SCALE 0, NUM_PREC_RADIX 10, INTERVAL_PRECISION 10)
+// and LOCAL_TYPE_NAME, which repeats TYPE_NAME, are not stored.
 struct TypeInfoRow {
   std::u16string_view type_name;
   int16_t data_type;
@@ -34,8 +36,11 @@ struct TypeInfoRow {
   int16_t searchable;
   int16_t unsigned_attribute;
   int16_t auto_unique_value;
+  int32_t column_size = kSizeByRule;
+  std::u16string_view create_params = {};  // empty: NULL
+  int16_t scale = 0;                        // MINIMUM_SCALE and MAXIMUM_SCALE
 };
-inline constexpr std::size_t kTypeInfoRowCount = 16;
+inline constexpr std::size_t kTypeInfoRowCount = 22;
 // The rows in the order they are answered.
 const std::array<TypeInfoRow, kTypeInfoRowCount>& TypeInfoRows();
 
@@ -71,10 +76,12 @@ TypeInfoValues ValuesOf(const TypeInfoRow& row, bool open_query);
 // SQL NULL is a null text value.
 std::vector<corvane::VValue> TypeInfoLocalRow(const TypeInfoRow& row, bool open_query);
 
-// The rows answered for a requested DataType: all sixteen for SQL_ALL_TYPES;
-// otherwise the type is folded with the ODBC behaviour version and the first
-// row of that class answers. A type that folds to no class answers nothing
-// (the caller posts HY004); a class without a row answers an empty set.
+// The rows answered for a requested DataType: all of them for SQL_ALL_TYPES;
+// the row of that very type for the variable-length and long text and binary
+// types; otherwise the type is folded with the ODBC behaviour version and the
+// first row of that class answers. A type that folds to no class answers
+// nothing (the caller posts HY004); a class without a row answers an empty
+// set.
 std::optional<std::span<const TypeInfoRow>> SelectTypeInfoRows(int16_t data_type,
                                                                int32_t odbc_version);
 

@@ -3,6 +3,7 @@
 #include "driver/bind_record.h"
 #include "driver/descriptor.h"
 #include "driver/statement.h"
+#include "statement/describe_column.h"
 #include "statement/statement_settings.h"
 #include "statement/type_tables.h"
 
@@ -21,7 +22,9 @@ TypeOracle::Answer TypeOracle::Bind(int16_t type) {
   const DescriptorRecord* r = ard->record(1);
   if (r == nullptr) return answer;
   answer.concise_type = FoldType(r->concise_type(), OdbcVersion(*statement_));
-  answer.decimal_digits = r->scale();
+  // The same digits as a described column of the type: a timestamp's
+  // fractional seconds, a number's scale.
+  answer.decimal_digits = DecimalDigits(*r, OdbcVersion(*statement_));
   answer.radix = r->num_prec_radix();
   answer.datetime_sub = r->datetime_interval_code();
   return answer;

@@ -103,7 +103,8 @@ bool DeriveFromType(int16_t type, int64_t octet_length, Derivation& out) {
     case kClassDouble: out = {15, 53, 10}; return true;
     case kClassDate: out = {10, 0, 0}; return true;
     case kClassTime: out = {8, 0, 0}; return true;
-    case kClassTimestamp: out = {20, 0, 0}; return true;
+    // Timestamps carry milliseconds: "yyyy-mm-dd hh:mm:ss.fff".
+    case kClassTimestamp: out = {kTimestampChars, kTimestampDigits, 0}; return true;
     case kClassDefault: out = {0, 0, 4}; return true;
     case kClassInterval: out = {9, 0, 0}; return true;
     default: return false;

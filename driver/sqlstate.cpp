@@ -113,6 +113,7 @@ constexpr Entry kTable[kSqlStateCount] = {
     {u"HYT00", u"Timeout expired"},
     {u"HYT01", u"Connection timeout expired"},
     {u"IM007", u"Lack of parameters in connection string."},
+    {u"IM008", u"Dialog failed"},
     {u"S1C00", u"Driver not capable."},
 };
 

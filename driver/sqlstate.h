@@ -114,10 +114,11 @@ enum class SqlState : int32_t {
   HYT00 = 101,
   HYT01 = 102,
   IM007 = 103,
-  S1C00 = 104,
+  IM008 = 104,
+  S1C00 = 105,
 };
 
-inline constexpr int32_t kSqlStateCount = 105;
+inline constexpr int32_t kSqlStateCount = 106;
 
 // The five-character code of an ordinal.
 std::u16string_view SqlStateCode(SqlState state);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <string>
 
 #include "driver/connection.h"
 #include "protocol/connection_attributes.h"
@@ -206,9 +207,22 @@ SQLRETURN ConnectProcedure(CHConnection& connection, void* window, const SQLWCHA
       attempt = false;
       break;
   }
-  if (prompt && !ShowLoginPrompt(window, settings)) {
-    connection.Post(SqlState::S01000, u"User cancelled the connect dialog.");
-    cancelled = true;
+  if (prompt) {
+    std::string why;
+    switch (ShowLoginPrompt(window, settings, &why)) {
+      case PromptOutcome::Accepted:
+        break;
+      case PromptOutcome::Cancelled:
+        connection.Post(SqlState::S01000, u"User cancelled the connect dialog.");
+        cancelled = true;
+        break;
+      case PromptOutcome::Unavailable:
+        // The user cancelled nothing: the prompt could not be shown at all.
+        connection.Post(SqlState::IM008,
+                        VString::FromUtf8("The login dialog cannot be shown: " + why + "."));
+        attempt = false;
+        break;
+    }
   }
 
   if (attempt && !cancelled && connection.return_code() != SQL_ERROR) {

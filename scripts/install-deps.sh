@@ -6,7 +6,8 @@ packages=(
   unixodbc unixodbc-dev odbcinst
   libssl-dev openssl libsqlite3-dev
   libgtest-dev googletest
-  libgtk-3-dev
+  libgtk-3-dev fonts-dejavu-core
+  xvfb xdotool
   python3 python3-pyodbc
   perl libdbd-odbc-perl
 )

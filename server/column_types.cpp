@@ -37,6 +37,11 @@ constexpr Entry kTypes[] = {
     {"VARBINARY", VKind::Blob, 11, kUnbounded}, {"PICTURE", VKind::Image, 12, kUnbounded},
     {"IMAGE", VKind::Image, 12, kUnbounded}, {"UUID", VKind::Uuid, 13, 16},
     {"GUID", VKind::Uuid, 13, 16},
+    // Names that other dialects declare for the same kinds.
+    {"BIT", VKind::Boolean, 1, 2},       {"DATETIME2", VKind::Time, 8, 8},
+    {"SMALLDATETIME", VKind::Time, 8, 8}, {"UNIQUEIDENTIFIER", VKind::Uuid, 13, 16},
+    {"NTEXT", VKind::Text, 14, kUnbounded}, {"MONEY", VKind::Float, 7, 8},
+    {"SMALLMONEY", VKind::Float, 7, 8},
 };
 }  // namespace
 

@@ -5,9 +5,11 @@
 
 #include "server/batch.h"
 #include "server/bulk_modify.h"
+#include "server/dialect_types.h"
 #include "server/error_codes.h"
 #include "server/error_state.h"
 #include "server/log.h"
+#include "server/odbc_escapes.h"
 #include "server/parameter_body.h"
 #include "server/parameter_types.h"
 #include "server/result_description.h"
@@ -115,7 +117,7 @@ Session::Next Session::Handle(const Request& req) {
   if (const std::string* b64 = req.Find("STATEMENT-BASE64")) {
     auto text = corvane::Base64DecodeText(*b64);
     if (text) {
-      sql = std::move(*text);
+      sql = WithoutOdbcEscapes(WithoutMaxLengths(std::move(*text)));
       has_sql = true;
     }
   }

@@ -73,7 +73,9 @@ Outcome ReadRows(CHStatement& statement, StatementExchange& exchange, std::int64
             length = (static_cast<std::int64_t>(cell.text().size()) + 1) * 2;
           } else if (p.kind == VKind::Blob || p.kind == VKind::Image) {
             length = static_cast<std::int64_t>(cell.bytes().size());
-          } else if (p.sql_class == kClassDate && cell.time().IsEmpty()) {
+          } else if ((p.sql_class == kClassDate || p.sql_class == kClassTimestamp) &&
+                     cell.time().IsEmpty()) {
+            // The empty date (all fields zero) stands for no value.
             cell.set_null();
           }
           if (length >= 0) {

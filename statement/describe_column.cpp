@@ -15,17 +15,12 @@ namespace {
 constexpr std::size_t kNameChars = 1023;   // longest name answered
 constexpr std::int64_t kAttributeBytes = 512;
 
-std::int16_t DecimalDigits(const DescriptorRecord& r, std::int32_t version) {
-  switch (FoldType(r.concise_type(), version)) {
-    case kClassNumeric:
-      return r.scale();
-    case kClassTime:
-    case kClassTimestamp:
-    case kClassInterval:
-      return r.precision();
-    default:
-      return 0;
-  }
+// The column size answered for a record: its octet length, except for a
+// timestamp, whose size counts the characters of its text with the
+// fractional seconds.
+SQLULEN ColumnSizeOf(const DescriptorRecord& r) {
+  if (r.concise_type() == SQL_TYPE_TIMESTAMP) return kTimestampChars;
+  return static_cast<SQLULEN>(std::max<SQLLEN>(r.octet_length(), 0));
 }
 
 std::int32_t ColAttributeField(SQLUSMALLINT field) {
@@ -60,6 +55,19 @@ std::int64_t ConciseTypeAnswer(CHStatement& statement, std::int64_t type) {
 
 }  // namespace
 
+std::int16_t DecimalDigits(const DescriptorRecord& r, std::int32_t version) {
+  switch (FoldType(r.concise_type(), version)) {
+    case kClassNumeric:
+      return r.scale();
+    case kClassTime:
+    case kClassTimestamp:
+    case kClassInterval:
+      return r.precision();
+    default:
+      return 0;
+  }
+}
+
 SQLRETURN DescribeColumn(CHStatement& statement, SQLUSMALLINT column, SQLWCHAR* name,
                          SQLSMALLINT name_chars, SQLSMALLINT* name_length, SQLSMALLINT* type,
                          SQLULEN* size, SQLSMALLINT* digits, SQLSMALLINT* nullable) {
@@ -80,7 +88,7 @@ SQLRETURN DescribeColumn(CHStatement& statement, SQLUSMALLINT column, SQLWCHAR* 
     if (name_length != nullptr) *name_length = static_cast<SQLSMALLINT>(chars);
   }
   std::int16_t answer_type = r.concise_type();
-  SQLULEN answer_size = static_cast<SQLULEN>(std::max<SQLLEN>(r.octet_length(), 0));
+  SQLULEN answer_size = ColumnSizeOf(r);
   if (answer_type == SQL_WCHAR) {
     if (statement.windev) {
       answer_type = SQL_CHAR;
@@ -154,7 +162,7 @@ SQLRETURN DescribeParameter(CHStatement& statement, SQLUSMALLINT parameter, SQLS
     const std::int16_t t = r.concise_type();
     if (t != 0 && t != SQL_C_DEFAULT) {
       answer_type = t;
-      answer_size = static_cast<SQLULEN>(std::max<SQLLEN>(r.octet_length(), 0));
+      answer_size = ColumnSizeOf(r);
       answer_digits = DecimalDigits(r, OdbcVersion(statement));
     }
   }

@@ -3,11 +3,18 @@
 // descriptors.
 #pragma once
 
+#include <cstdint>
+
 #include "driver/odbc.h"
 
 namespace kestrion {
 
 class CHStatement;
+class DescriptorRecord;
+
+// The decimal digits of a record: its scale for the numeric class, its
+// precision for the time, timestamp and interval classes, else 0.
+std::int16_t DecimalDigits(const DescriptorRecord& record, std::int32_t odbc_version);
 
 SQLRETURN DescribeColumn(CHStatement& statement, SQLUSMALLINT column, SQLWCHAR* name,
                          SQLSMALLINT name_chars, SQLSMALLINT* name_length, SQLSMALLINT* type,

@@ -21,6 +21,9 @@ constexpr int32_t kTextSize = 32767;
 constexpr int32_t kBlobSize = 2147483647;
 
 // Searched in this order: the first row of a name is its default answer.
+// A VK_TIME value holds a date and a time of day to the millisecond, so its
+// default answer is the timestamp type; the date row serves only those who
+// ask for a date.
 constexpr std::array<TypeNameRow, 32> kTypeNames{{
     {u"VK_BOOLEAN", kClassBit, 1},
     {u"VK_BYTE", kClassTinyInt, 1},
@@ -30,8 +33,8 @@ constexpr std::array<TypeNameRow, 32> kTypeNames{{
     // SQL_C_DEFAULT keeps every digit; the SQL_REAL row serves those who ask.
     {u"VK_REAL", kClassDouble, 8},
     {u"VK_FLOAT", kClassDouble, 8},
-    {u"VK_TIME", kClassDate, 6},
     {u"VK_TIME", kClassTimestamp, 16},
+    {u"VK_TIME", kClassDate, 6},
     {u"VK_DURATION", kClassTime, 6},
     {u"VK_DURATION", kClassInterval, 28},
     {u"VK_STRING", kClassWChar, kTextSize},
@@ -193,7 +196,7 @@ int32_t ColumnSize(int16_t sql_type, bool open_query) {
     case kClassReal: return 7;
     case kClassDouble: return 15;
     case kClassTime: return 8;  // hh:mm:ss
-    case kClassTimestamp: return 19;
+    case kClassTimestamp: return kTimestampChars;
     default: return 0;
   }
 }

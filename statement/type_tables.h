@@ -68,6 +68,12 @@ int32_t FixedSize(int16_t type);
 // scalar, or `buffer_length` for text, binary and types of no fixed size.
 int64_t FixedBufferSize(int16_t c_class, int64_t buffer_length);
 
+// Characters of a timestamp with its milliseconds, "yyyy-mm-dd hh:mm:ss.fff":
+// the column size of every timestamp the driver describes, with
+// kTimestampDigits digits of fractional seconds.
+inline constexpr int32_t kTimestampChars = 23;
+inline constexpr int16_t kTimestampDigits = 3;
+
 // The COLUMN_SIZE answered by the catalog and type information for an SQL
 // type; `open_query` widens the text types to the largest length.
 int32_t ColumnSize(int16_t sql_type, bool open_query);

@@ -110,6 +110,51 @@ TEST_F(CatalogTest, TablesWarnsForCatalogAndSchemaButStillAnswers) {
   EXPECT_EQ(FetchAll().size(), 5u);
 }
 
+TEST_F(CatalogTest, TablesEnumerationForms) {
+  // Present but empty names, each with an explicit length of 0 or as "".
+  std::u16string pct = u"%", empty = u"";
+  auto call = [&](SQLWCHAR* catalog, SQLWCHAR* schema, SQLWCHAR* table, SQLWCHAR* type) {
+    EXPECT_EQ(SQLTablesW(stmt, catalog, SQL_NTS, schema, SQL_NTS, table, SQL_NTS, type, SQL_NTS),
+              SQL_SUCCESS)
+        << StatementDiagnostics();
+    EXPECT_EQ(ColumnCount(), 5);
+    return FetchAll();
+  };
+  // Catalogs and schemas: the server has none.
+  EXPECT_TRUE(call(W(pct), W(empty), W(empty), nullptr).empty());
+  EXPECT_TRUE(call(W(empty), W(pct), W(empty), nullptr).empty());
+  ASSERT_EQ(SQLTablesW(stmt, W(pct), SQL_NTS, W(pct), 0, W(pct), 0, nullptr, 0), SQL_SUCCESS);
+  EXPECT_TRUE(FetchAll().empty());
+  // Table types: one row each, every other column NULL.
+  const Rows types = call(W(empty), W(empty), W(empty), W(pct));
+  EXPECT_EQ(Texts(types, 4), (Names{"TABLE", "VIEW"}));
+  for (const auto& r : types) {
+    EXPECT_FALSE(r[0]);
+    EXPECT_FALSE(r[1]);
+    EXPECT_FALSE(r[2]);
+    EXPECT_FALSE(r[4]);
+  }
+  // A client that knows there are no catalogs nor schemas passes them null.
+  EXPECT_EQ(Texts(call(nullptr, nullptr, W(empty), W(pct)), 4), (Names{"TABLE", "VIEW"}));
+}
+
+TEST_F(CatalogTest, TablesWithNullNamesAreNoEnumeration) {
+  std::u16string pct = u"%", empty = u"";
+  // Null table name: every table and view, as before, with the warnings of
+  // a catalog or schema given.
+  EXPECT_EQ(Tables(nullptr, "%").size(), 5u);
+  ASSERT_EQ(SQLTablesW(stmt, W(pct), SQL_NTS, nullptr, 0, nullptr, 0, nullptr, 0), SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(FetchAll().size(), 5u);
+  ASSERT_EQ(SQLTablesW(stmt, nullptr, 0, W(pct), SQL_NTS, W(empty), SQL_NTS, nullptr, 0),
+            SQL_SUCCESS_WITH_INFO);
+  EXPECT_EQ(FetchAll().size(), 5u);
+  // A table name given: no enumeration either.
+  std::u16string orders = u"orders";
+  ASSERT_EQ(SQLTablesW(stmt, W(empty), SQL_NTS, W(empty), SQL_NTS, W(orders), SQL_NTS, W(pct), SQL_NTS),
+            SQL_SUCCESS);
+  EXPECT_EQ(Texts(FetchAll(), 3), (Names{"orders"}));
+}
+
 TEST_F(CatalogTest, QuoteInANameIsDataNotSql) {
   // Without the doubling, the name would end the literal and the condition
   // would hold for every row.
@@ -147,7 +192,8 @@ TEST_F(CatalogTest, ColumnsOfATableWithTypesAndSizes) {
   const auto created = RowOf(rows, "created");  // server code 8
   EXPECT_EQ(created[4], "93");  // concise for an ODBC 3 application
   EXPECT_EQ(created[5], "TIMESTAMP");
-  EXPECT_EQ(created[6], "19");
+  EXPECT_EQ(created[6], "23");  // as described: with milliseconds
+  EXPECT_EQ(created[8], "3");
   EXPECT_EQ(created[13], "9");  // verbose, with its subcode
   EXPECT_EQ(created[14], "3");
   const auto id = RowOf(rows, "id");

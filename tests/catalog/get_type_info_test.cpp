@@ -1,4 +1,4 @@
-// SQLGetTypeInfoW through the exported function: the sixteen rows in their
+// SQLGetTypeInfoW through the exported function: the rows in their
 // order, the row chosen for a requested type, the refused and the rowless
 // types, and the open-query width of the text types.
 #include <gtest/gtest.h>
@@ -17,22 +17,30 @@ TEST_F(GetTypeInfoTest, AllTypesInTableOrder) {
   EXPECT_EQ(ColumnName(19), "INTERVAL_PRECISION");
   SQLLEN count = 0;
   ASSERT_EQ(SQLRowCount(stmt, &count), SQL_SUCCESS);
-  EXPECT_EQ(count, 16);
+  EXPECT_EQ(count, 22);
   const Rows rows = FetchAll();
-  ASSERT_EQ(rows.size(), 16u);
-  EXPECT_EQ(Texts(rows, 2), (std::vector<std::string>{"-7", "1", "-8", "-6", "5", "4", "-11", "-5", "7", "8",
-                                                        "2", "-2", "91", "92", "93", "110"}));
+  ASSERT_EQ(rows.size(), 22u);
+  EXPECT_EQ(Texts(rows, 2),
+            (std::vector<std::string>{"-7", "1", "12", "-1", "-8", "-9", "-10", "-6", "5", "4", "-11",
+                                      "-5", "7", "8", "2", "-2", "-3", "-4", "91", "92", "93",
+                                      "110"}));
   EXPECT_EQ(rows[1][0], "TEXT");
   EXPECT_EQ(rows[1][2], "32767");
   EXPECT_EQ(rows[1][3], "'");
   EXPECT_FALSE(rows[0][3]);
   EXPECT_FALSE(rows[0][5]);  // CREATE_PARAMS
-  EXPECT_EQ(rows[11][2], "0");  // BINARY has no size
-  EXPECT_EQ(rows[12][15], "9");
-  EXPECT_EQ(rows[12][16], "1");
-  EXPECT_EQ(rows[14][16], "3");
-  EXPECT_EQ(rows[15][16], "2");
-  EXPECT_EQ(rows[9][12], "DOUBLE PRECISION");  // LOCAL_TYPE_NAME
+  EXPECT_EQ(rows[2][0], "VARCHAR");
+  EXPECT_EQ(rows[2][5], "max length");
+  EXPECT_EQ(rows[15][2], "0");  // BINARY has no size
+  EXPECT_EQ(rows[16][0], "VARBINARY");
+  EXPECT_EQ(rows[16][2], "2147483647");
+  EXPECT_EQ(rows[18][15], "9");
+  EXPECT_EQ(rows[18][16], "1");
+  EXPECT_EQ(rows[20][2], "23");  // a timestamp with milliseconds
+  EXPECT_EQ(rows[20][14], "3");  // MAXIMUM_SCALE
+  EXPECT_EQ(rows[20][16], "3");
+  EXPECT_EQ(rows[21][16], "2");
+  EXPECT_EQ(rows[13][12], "DOUBLE PRECISION");  // LOCAL_TYPE_NAME
 }
 
 TEST_F(GetTypeInfoTest, OneTypeFoldedToItsRow) {
@@ -48,8 +56,21 @@ TEST_F(GetTypeInfoTest, OneTypeFoldedToItsRow) {
   EXPECT_EQ(date[0][0], "TIMESTAMP");
   EXPECT_EQ(date[0][15], "9");
   EXPECT_EQ(date[0][16], "1");
-  ASSERT_EQ(SQLGetTypeInfoW(stmt, SQL_VARCHAR), SQL_SUCCESS);
-  EXPECT_EQ(FetchAll().at(0).at(1), "1");
+}
+
+TEST_F(GetTypeInfoTest, TextAndBinaryTypesAnswerTheirOwnRow) {
+  const struct {
+    SQLSMALLINT type;
+    const char* name;
+  } cases[] = {{SQL_VARCHAR, "VARCHAR"},  {SQL_LONGVARCHAR, "TEXT"},       {SQL_WVARCHAR, "NVARCHAR"},
+               {SQL_WLONGVARCHAR, "NTEXT"}, {SQL_VARBINARY, "VARBINARY"}, {SQL_LONGVARBINARY, "BLOB"}};
+  for (const auto& c : cases) {
+    ASSERT_EQ(SQLGetTypeInfoW(stmt, c.type), SQL_SUCCESS) << c.type;
+    const Rows rows = FetchAll();
+    ASSERT_EQ(rows.size(), 1u) << c.type;
+    EXPECT_EQ(rows[0][0], c.name);
+    EXPECT_EQ(rows[0][1], std::to_string(c.type));
+  }
 }
 
 TEST_F(GetTypeInfoTest, UnknownTypeRefusedAndRowlessClassEmpty) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "driver/odbc.h"
+#include "statement/type_tables.h"
 
 namespace {
 
@@ -33,12 +34,15 @@ TEST(TypeInfoTable, AllTypesInTableOrder) {
     types.push_back(r.data_type);
     names.push_back(r.type_name);
   }
-  EXPECT_EQ(types, (std::vector<int>{-7, 1, -8, -6, 5, 4, -11, -5, 7, 8, 2, -2, 91, 92, 93, 110}));
+  // The variable and long text and binary types follow their class's row.
+  EXPECT_EQ(types, (std::vector<int>{-7, 1, 12, -1, -8, -9, -10, -6, 5, 4, -11, -5, 7, 8, 2, -2, -3,
+                                     -4, 91, 92, 93, 110}));
   EXPECT_EQ(names, (std::vector<std::u16string_view>{
-                       u"BOOLEAN", u"TEXT", u"TEXT", u"BYTE", u"INT16", u"INT32", u"UUID", u"INT64",
-                       u"REAL", u"DOUBLE PRECISION", u"DOUBLE PRECISION", u"BINARY", u"TIMESTAMP",
-                       u"DURATION", u"TIMESTAMP", u"DURATION"}));
-  EXPECT_EQ(SelectTypeInfoRows(SQL_ALL_TYPES, SQL_OV_ODBC2)->size(), 16u);
+                       u"BOOLEAN", u"TEXT", u"VARCHAR", u"TEXT", u"TEXT", u"NVARCHAR", u"NTEXT",
+                       u"BYTE", u"INT16", u"INT32", u"UUID", u"INT64", u"REAL",
+                       u"DOUBLE PRECISION", u"DOUBLE PRECISION", u"BINARY", u"VARBINARY", u"BLOB",
+                       u"TIMESTAMP", u"DURATION", u"TIMESTAMP", u"DURATION"}));
+  EXPECT_EQ(SelectTypeInfoRows(SQL_ALL_TYPES, SQL_OV_ODBC2)->size(), 22u);
 }
 
 TEST(TypeInfoTable, RequestedTypesFoldToTheirRow) {
@@ -50,16 +54,22 @@ TEST(TypeInfoTable, RequestedTypesFoldToTheirRow) {
       {SQL_NUMERIC, SQL_NUMERIC},
       {SQL_DECIMAL, SQL_NUMERIC},
       {SQL_FLOAT, SQL_REAL},
-      {SQL_VARCHAR, SQL_CHAR},
-      {SQL_LONGVARCHAR, SQL_CHAR},
-      {SQL_WLONGVARCHAR, SQL_WCHAR},
-      {SQL_VARBINARY, SQL_BINARY},
+      {SQL_CHAR, SQL_CHAR},
+      {SQL_WCHAR, SQL_WCHAR},
+      {SQL_BINARY, SQL_BINARY},
       {SQL_TYPE_DATE, SQL_TYPE_DATE},
       {SQL_DATE, SQL_TYPE_DATE},
       {SQL_TIMESTAMP, SQL_TYPE_TIMESTAMP},
       {SQL_INTERVAL_YEAR, SQL_INTERVAL_DAY_TO_SECOND},
       {SQL_GUID, SQL_GUID},
       {SQL_BIT, SQL_BIT},
+      // These six have rows of their own.
+      {SQL_VARCHAR, SQL_VARCHAR},
+      {SQL_LONGVARCHAR, SQL_LONGVARCHAR},
+      {SQL_WVARCHAR, SQL_WVARCHAR},
+      {SQL_WLONGVARCHAR, SQL_WLONGVARCHAR},
+      {SQL_VARBINARY, SQL_VARBINARY},
+      {SQL_LONGVARBINARY, SQL_LONGVARBINARY},
   };
   for (const Case& c : cases) {
     const TypeInfoRow* row = Only(c.requested);
@@ -68,6 +78,7 @@ TEST(TypeInfoTable, RequestedTypesFoldToTheirRow) {
   }
   EXPECT_EQ(Only(SQL_DOUBLE)->type_name, u"DOUBLE PRECISION");
   EXPECT_EQ(Only(SQL_NUMERIC)->type_name, u"DOUBLE PRECISION");
+  EXPECT_EQ(Only(SQL_VARCHAR, SQL_OV_ODBC2)->type_name, u"VARCHAR");
   // ODBC 2 codes fold by that version's numbering.
   EXPECT_EQ(Only(-80, SQL_OV_ODBC2)->data_type, SQL_INTERVAL_DAY_TO_SECOND);
   EXPECT_EQ(Only(-95, SQL_OV_ODBC2)->data_type, SQL_WCHAR);
@@ -87,25 +98,31 @@ TEST(TypeInfoTable, UnknownAndRowlessTypes) {
 
 TEST(TypeInfoTable, ComputedColumns) {
   const auto& rows = TypeInfoRows();
-  // Column sizes by type; text widens with the open-query flag.
+  // Column sizes by type; text widens with the open-query flag, the long
+  // and binary types of their own rows are unbounded.
   std::vector<int32_t> sizes, open_sizes;
   for (const TypeInfoRow& r : rows) {
     sizes.push_back(ValuesOf(r, false).column_size);
     open_sizes.push_back(ValuesOf(r, true).column_size);
   }
-  EXPECT_EQ(sizes,
-            (std::vector<int32_t>{5, 32767, 32767, 4, 6, 11, 32, 20, 7, 15, 10, 0, 10, 8, 19, 10}));
-  EXPECT_EQ(open_sizes[1], 2147483647);
-  EXPECT_EQ(open_sizes[2], 2147483647);
+  constexpr int32_t kMax = 2147483647;
+  EXPECT_EQ(sizes, (std::vector<int32_t>{5, 32767, 32767, kMax, 32767, 32767, kMax, 4, 6, 11, 32,
+                                         20, 7, 15, 10, 0, kMax, kMax, 10, 8, 23, 10}));
+  for (size_t i : {1, 2, 4, 5}) EXPECT_EQ(open_sizes[i], kMax) << i;
   EXPECT_EQ(open_sizes[0], 5);
 
   auto date = ValuesOf(*Only(SQL_TYPE_DATE), false);
   EXPECT_EQ(date.type_name, u"TIMESTAMP");
   EXPECT_EQ(date.sql_data_type, 9);
   EXPECT_EQ(date.sql_datetime_sub, 1);
+  EXPECT_EQ(date.maximum_scale, 0);
+  // Timestamps are described with milliseconds.
   auto stamp = ValuesOf(*Only(SQL_TYPE_TIMESTAMP), false);
   EXPECT_EQ(stamp.sql_data_type, 9);
   EXPECT_EQ(stamp.sql_datetime_sub, 3);
+  EXPECT_EQ(stamp.column_size, 23);
+  EXPECT_EQ(stamp.minimum_scale, 3);
+  EXPECT_EQ(stamp.maximum_scale, 3);
   auto duration = ValuesOf(*Only(SQL_INTERVAL_DAY_TO_SECOND), false);
   EXPECT_EQ(duration.sql_data_type, 9);
   EXPECT_EQ(duration.sql_datetime_sub, 2);
@@ -115,19 +132,34 @@ TEST(TypeInfoTable, ComputedColumns) {
 
   for (const TypeInfoRow& r : rows) {
     auto v = ValuesOf(r, false);
+    SCOPED_TRACE(testing::Message() << "type " << v.data_type);
     EXPECT_EQ(v.local_type_name, v.type_name);
-    EXPECT_FALSE(v.create_params);
     EXPECT_EQ(v.nullable, 2);
     EXPECT_EQ(v.fixed_prec_scale, 0);
     EXPECT_EQ(v.num_prec_radix, 10);
     EXPECT_EQ(v.interval_precision, 10);
-    const bool text = v.data_type == SQL_CHAR || v.data_type == SQL_WCHAR;
+    const int16_t type_class = kestrion::FoldType(v.data_type, SQL_OV_ODBC3);
+    const bool text = type_class == SQL_CHAR || type_class == SQL_WCHAR;
+    const bool sized = v.data_type == SQL_VARCHAR || v.data_type == SQL_WVARCHAR ||
+                       v.data_type == SQL_VARBINARY;
+    EXPECT_EQ(v.create_params.has_value(), sized);
+    if (sized) {
+      EXPECT_EQ(*v.create_params, u"max length");
+    }
+    EXPECT_EQ(v.sql_data_type, v.data_type == SQL_TYPE_DATE || v.data_type == SQL_TYPE_TIMESTAMP ||
+                                       v.data_type == SQL_INTERVAL_DAY_TO_SECOND
+                                   ? SQL_DATETIME
+                                   : v.data_type);
     EXPECT_EQ(v.literal_prefix.has_value(), text);
     EXPECT_EQ(v.literal_suffix.has_value(), text);
     EXPECT_EQ(v.case_sensitive, text ? 1 : 0);
-    EXPECT_EQ(v.searchable, text ? 1 : 2);
     if (text) {
       EXPECT_EQ(*v.literal_prefix, u"'");
+      // Plain and long text answer LIKE only, as the class rows do; the
+      // variable-length text is searchable by every predicate.
+      EXPECT_EQ(v.searchable, v.data_type == SQL_VARCHAR || v.data_type == SQL_WVARCHAR ? 3 : 1);
+    } else {
+      EXPECT_EQ(v.searchable, 2);
     }
   }
   EXPECT_EQ(ValuesOf(*Only(SQL_BIGINT), false).auto_unique_value, 1);
@@ -155,7 +187,7 @@ TEST(TypeInfoTable, LocalRowsFollowTheColumnList) {
     EXPECT_EQ(row[1].text(), r.type_name);
     EXPECT_EQ(row[2].integer(), r.data_type);
     EXPECT_EQ(row[3].integer(), ValuesOf(r, false).column_size);
-    EXPECT_TRUE(row[6].is_null());  // CREATE_PARAMS
+    EXPECT_EQ(row[6].is_null(), r.create_params.empty());  // CREATE_PARAMS
     EXPECT_EQ(row[13].text(), r.type_name);
     EXPECT_EQ(row[18].integer(), 10);
   }

@@ -254,7 +254,7 @@ TEST_F(Descriptors, ConciseTypeDerivesDisplaySizePrecisionAndRadix) {
       {SQL_C_SLONG, SQL_INTEGER, 10, 10, 2},    {SQL_C_SSHORT, SQL_SMALLINT, 5, 5, 2},
       {SQL_FLOAT, SQL_REAL, 15, 24, 10},        {SQL_DOUBLE, SQL_DOUBLE, 15, 53, 10},
       {SQL_DATE, SQL_TYPE_DATE, 10, 0, 0},      {SQL_TYPE_TIME, SQL_TYPE_TIME, 8, 0, 0},
-      {SQL_TIMESTAMP, SQL_TYPE_TIMESTAMP, 20, 0, 0},
+      {SQL_TIMESTAMP, SQL_TYPE_TIMESTAMP, 23, 3, 0},  // milliseconds
       {SQL_INTERVAL_HOUR, 110, 9, 0, 0},        {SQL_C_DEFAULT, SQL_C_DEFAULT, 0, 0, 4},
   };
   for (const Derived& c : cases) {

@@ -4,6 +4,8 @@
 
 #include "protocol/connect.h"
 #include "protocol/request.h"
+#include "setup/dialog_toolkit.h"
+#include "setup/headless_dialog.h"
 #include "tests/protocol/connection_fixture.h"
 
 namespace {
@@ -92,11 +94,15 @@ TEST_F(Connecting, CompletionRules) {
   // An empty string.
   EXPECT_EQ(Connect(""), SQL_ERROR);
   EXPECT_TRUE(Has(SqlState::HY090));
-  // Asking to complete without a user name opens the prompt, which without a
-  // display counts as cancelled.
+  // Asking to complete without a user name opens the prompt; here the user
+  // cancels it.
+  kestrion::HeadlessToolkit cancelling([](kestrion::HeadlessDialog& d) { d.PressEscape(); });
+  kestrion::UseToolkit(&cancelling);
   EXPECT_EQ(Connect("DSN=*;Server=127.0.0.1", SQL_DRIVER_COMPLETE), SQL_NO_DATA);
   EXPECT_TRUE(Has(SqlState::S01000, u"User cancelled the connect dialog."));
   EXPECT_EQ(Connect("DSN=*;UID=x", SQL_DRIVER_PROMPT), SQL_NO_DATA);
+  kestrion::UseToolkit(nullptr);
+  EXPECT_EQ(cancelling.dialogs_shown(), 2);
   // Without a user name and without a prompt nothing can log in.
   EXPECT_EQ(Connect("DSN=*;Server=127.0.0.1"), SQL_ERROR);
   EXPECT_TRUE(Has(SqlState::S28000));

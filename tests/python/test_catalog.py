@@ -136,10 +136,33 @@ class CatalogThroughDriverManager(unittest.TestCase):
     def test_get_type_info(self):
         rows = self.cursor.getTypeInfo().fetchall()
         self.assertEqual([r.data_type for r in rows],
-                         [-7, 1, -8, -6, 5, 4, -11, -5, 7, 8, 2, -2, 91, 92, 93, 110])
+                         [-7, 1, 12, -1, -8, -9, -10, -6, 5, 4, -11, -5, 7, 8, 2, -2, -3, -4,
+                          91, 92, 93, 110])
         self.assertEqual(rows[1].type_name, "TEXT")
         double = self.cursor.getTypeInfo(pyodbc.SQL_DOUBLE).fetchall()
         self.assertEqual([r.type_name for r in double], ["DOUBLE PRECISION"])
+        stamp = self.cursor.getTypeInfo(pyodbc.SQL_TYPE_TIMESTAMP).fetchone()
+        self.assertEqual((stamp.type_name, stamp.column_size, stamp.maximum_scale),
+                         ("TIMESTAMP", 23, 3))
+
+    def test_text_and_binary_types_answer_their_own_rows(self):
+        expected = {pyodbc.SQL_VARCHAR: ("VARCHAR", "max length"),
+                    pyodbc.SQL_LONGVARCHAR: ("TEXT", None),
+                    pyodbc.SQL_WVARCHAR: ("NVARCHAR", "max length"),
+                    pyodbc.SQL_WLONGVARCHAR: ("NTEXT", None),
+                    pyodbc.SQL_VARBINARY: ("VARBINARY", "max length"),
+                    pyodbc.SQL_LONGVARBINARY: ("BLOB", None)}
+        for sql_type, (name, params) in expected.items():
+            rows = self.cursor.getTypeInfo(sql_type).fetchall()
+            self.assertEqual([(r.type_name, r.data_type, r.create_params) for r in rows],
+                             [(name, sql_type, params)])
+
+    def test_table_types_enumeration(self):
+        rows = self.cursor.tables(catalog="", schema="", table="", tableType="%").fetchall()
+        self.assertEqual([tuple(r) for r in rows],
+                         [(None, None, None, "TABLE", None), (None, None, None, "VIEW", None)])
+        self.assertEqual(self.cursor.tables(catalog="%", schema="", table="").fetchall(), [])
+        self.assertEqual(self.cursor.tables(catalog="", schema="%", table="").fetchall(), [])
 
     def test_quote_in_a_name_is_not_sql(self):
         self.assertEqual(self.cursor.tables(table="x' or '1'='1").fetchall(), [])

@@ -134,11 +134,10 @@ class Values(unittest.TestCase):
         self.assertEqual(row.t, values[5])
         self.assertEqual(row.b, values[6])
         self.assertIs(row.bo, True)
-        self.assertEqual(row.dt, values[8])
-        # DATE and TIMESTAMP are one kind: the date part comes back; the
-        # time of day survives too (checked through text below).
-        self.assertEqual(row.ts if isinstance(row.ts, datetime.date) and not isinstance(
-            row.ts, datetime.datetime) else row.ts.date(), values[9].date())
+        # DATE and TIMESTAMP are one kind, read as a timestamp: the date
+        # comes back at midnight, the timestamp with its time of day.
+        self.assertEqual(row.dt, datetime.datetime.combine(values[8], datetime.time()))
+        self.assertEqual(row.ts, values[9])
         self.assertEqual(row.tm, values[10])
         hour = self.conn.execute("SELECT strftime('%H:%M:%S', ts) FROM py_values WHERE n = 1").fetchval()
         self.assertEqual(hour, "23:59:58")
@@ -174,6 +173,24 @@ class Values(unittest.TestCase):
         self.assertEqual(int(row[0]), 7)
         self.assertEqual(row[1], "seven")
         self.assertEqual(float(row[2]), 7.5)
+
+
+class Timestamps(unittest.TestCase):
+    def test_datetime_and_timestamp_keep_milliseconds(self):
+        with connect(autocommit=True) as conn:
+            conn.execute("CREATE TABLE py_stamps (n INTEGER, dt DATETIME, ts TIMESTAMP)")
+            when = datetime.datetime(2007, 1, 15, 3, 4, 5, 678000)
+            conn.execute("INSERT INTO py_stamps VALUES (1, ?, ?)", when, when)
+            # Microseconds beyond the millisecond are not kept.
+            conn.execute("INSERT INTO py_stamps VALUES (2, ?, ?)",
+                         when.replace(microsecond=678999), None)
+            cur = conn.execute("SELECT dt, ts FROM py_stamps ORDER BY n")
+            self.assertIs(cur.description[0][1], datetime.datetime)
+            self.assertEqual(cur.description[0][4:6], (23, 3))
+            self.assertEqual([tuple(r) for r in cur.fetchall()],
+                             [(when, when), (when, None)])
+            found = conn.execute("SELECT n FROM py_stamps WHERE ts = ?", when).fetchval()
+            self.assertEqual(found, 1)
 
 
 class Cursors(unittest.TestCase):
@@ -306,7 +323,8 @@ class Fidelity(unittest.TestCase):
             self.assertEqual(tuple(stored[:3]), rows[9999][:3])
             self.assertEqual(stored.s, "row 9999")
             self.assertEqual(stored.b, rows[9999][5])
-            self.assertEqual(stored.dt, rows[9999][7])
+            # A DATE column holds the server's time kind: read as a timestamp.
+            self.assertEqual(stored.dt, datetime.datetime.combine(rows[9999][7], datetime.time()))
             self.assertEqual(stored.tm, rows[9999][8])
             self.assertIsNone(cur.execute("SELECT s FROM fast_kinds WHERE id = 7").fetchval())
 

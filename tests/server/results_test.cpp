@@ -266,3 +266,53 @@ TEST_F(ServerResults, AliasesRoundTripThroughTheTokenizer) {
   EXPECT_EQ(decoded.List("A"), (std::vector<std::string>{"\"two words\"", "[a \"b\" c]", "\"[x] y\"", "ünï", "\"\"", "\"it's x\"",
                                       "[\"q]"}));
 }
+
+TEST_F(ServerResults, OtherDialectsTypeNamesMapToTheirKinds) {
+  Run("create table dialects(b BIT, d2 DATETIME2(7), sd SMALLDATETIME, u UNIQUEIDENTIFIER, "
+      "nm NVARCHAR(MAX), vm varchar ( max ), nt NTEXT, bm VARBINARY(Max), m MONEY, sm SMALLMONEY)");
+  RawReply r = c().Execute("select * from dialects");
+  ASSERT_TRUE(r.ok) << r.header;
+  EXPECT_EQ(r.Field("Column-Types"),
+            "VK_BOOLEAN VK_TIME VK_TIME VK_UUID VK_TEXT VK_TEXT VK_TEXT VK_BLOB VK_FLOAT VK_FLOAT");
+  // The catalog reports the same kinds by their codes; "(MAX)" is unbounded.
+  r = c().Execute("select [DATA_TYPE],[DATA_LENGTH] from [_USER_COLUMNS] "
+                  "where [TABLE_NAME]='dialects' order by [COLUMN_ID]");
+  ASSERT_TRUE(r.ok) << r.header;
+  auto rows = c().ReadRows(10, {VKind::Long, VKind::Long});
+  std::vector<std::int64_t> codes;
+  for (const auto& row : rows) codes.push_back(row[0].integer());
+  EXPECT_EQ(codes, (std::vector<std::int64_t>{1, 8, 8, 13, 14, 14, 14, 11, 7, 7}));
+  EXPECT_EQ(rows[4][1].integer(), 2147483647);
+
+  // "(MAX)" is a length only after those type names, and never inside a
+  // literal or a quoted name.
+  Run("create table max_kept([VARCHAR(MAX)] TEXT, \"max\" INTEGER)");
+  Run("insert into max_kept values ('NVARCHAR(MAX) VARBINARY(MAX)', 1)");
+  r = c().Execute("select [VARCHAR(MAX)], \"max\" from max_kept");
+  ASSERT_TRUE(r.ok) << r.header;
+  EXPECT_EQ(r.Field("Column-Types"), "VK_TEXT VK_LONG");
+  rows = c().ReadRows(1, {VKind::Long, VKind::Text, VKind::Long});
+  EXPECT_EQ(rows[0][1].text().ToUtf8(), "NVARCHAR(MAX) VARBINARY(MAX)");
+  EXPECT_EQ(rows[0][2].integer(), 1);
+}
+
+TEST_F(ServerResults, OdbcEscapeClausesBecomeSqliteSql) {
+  Run("create table escapes(n INTEGER, at TIMESTAMP, s TEXT)");
+  Run("insert into escapes values (1, {ts '1998-05-11 12:13:01'}, '{d ''kept''}'), "
+      "(2, {d '1998-05-12'}, {fn UPPER({fn LOWER('Ab')})})");
+  RawReply r = c().Execute("select n, s from escapes where at > {ts '1998-05-11 00:00:00'} and "
+                           "s like '%\\{%' {escape '\\'} order by n");
+  ASSERT_TRUE(r.ok) << r.header;
+  auto rows = c().ReadRows(1, {VKind::Long, VKind::Long, VKind::Text});
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0][1].integer(), 1);
+  EXPECT_EQ(rows[0][2].text().ToUtf8(), "{d 'kept'}");  // braces inside a literal stay
+  r = c().Execute("select s, at from escapes where n = 2");
+  ASSERT_TRUE(r.ok) << r.header;
+  rows = c().ReadRows(1, {VKind::Long, VKind::Text, VKind::Time});
+  EXPECT_EQ(rows[0][1].text().ToUtf8(), "AB");
+  EXPECT_EQ(rows[0][2].time().year, 1998);
+  EXPECT_EQ(rows[0][2].time().day, 12);
+  // Braces that open no escape are SQLite's to refuse.
+  EXPECT_FALSE(c().Execute("select {x 1}").ok);
+}

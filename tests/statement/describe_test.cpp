@@ -81,8 +81,10 @@ TEST_F(Describe, ColumnsNamesAndTypes) {
   ASSERT_EQ(SQLDescribeColW(stmt, 2, full, 32, &name_length, &type, &size, &digits, nullptr),
             SQL_SUCCESS);
   EXPECT_EQ(corvane::VString(reinterpret_cast<char16_t*>(full)).ToUtf8(), "quoted");
-  EXPECT_EQ(type, SQL_TYPE_DATE);
-  EXPECT_EQ(size, 6u);
+  // A VK_TIME column holds a time of day to the millisecond.
+  EXPECT_EQ(type, SQL_TYPE_TIMESTAMP);
+  EXPECT_EQ(size, 23u);
+  EXPECT_EQ(digits, 3);
   ASSERT_EQ(SQLDescribeColW(stmt, 3, full, 32, nullptr, &type, &size, nullptr, nullptr), SQL_SUCCESS);
   EXPECT_EQ(corvane::VString(reinterpret_cast<char16_t*>(full)).ToUtf8(), "back");
   EXPECT_EQ(type, SQL_TYPE_TIME);
@@ -93,6 +95,24 @@ TEST_F(Describe, ColumnsNamesAndTypes) {
   EXPECT_EQ(number, SQL_CHAR);
   ASSERT_EQ(SQLColAttributeW(stmt, 2, SQL_DESC_CONCISE_TYPE, nullptr, 0, nullptr, &number), SQL_SUCCESS);
   EXPECT_EQ(number, 9);
+  struct {
+    SQLUSMALLINT field;
+    SQLLEN value;
+  } const timestamp_fields[] = {
+      {SQL_DESC_TYPE, SQL_DATETIME},  {SQL_DESC_DATETIME_INTERVAL_CODE, SQL_CODE_TIMESTAMP},
+      {SQL_DESC_LENGTH, 23},          {SQL_DESC_OCTET_LENGTH, sizeof(SQL_TIMESTAMP_STRUCT)},
+      {SQL_DESC_PRECISION, 3},        {SQL_DESC_DISPLAY_SIZE, 23},
+  };
+  for (const auto& f : timestamp_fields) {
+    number = -1;
+    ASSERT_EQ(SQLColAttributeW(stmt, 2, f.field, nullptr, 0, nullptr, &number), SQL_SUCCESS);
+    EXPECT_EQ(number, f.value) << "field " << f.field;
+  }
+  SQLWCHAR type_name[32] = {};
+  ASSERT_EQ(SQLColAttributeW(stmt, 2, SQL_DESC_TYPE_NAME, type_name, sizeof type_name, nullptr,
+                             nullptr),
+            SQL_SUCCESS);
+  EXPECT_EQ(corvane::VString(reinterpret_cast<char16_t*>(type_name)).ToUtf8(), "TIMESTAMP");
   number = -1;
   ASSERT_EQ(SQLColAttributeW(stmt, 1, SQL_COLUMN_COUNT, nullptr, 0, nullptr, &number), SQL_SUCCESS);
   EXPECT_EQ(number, 3);
@@ -154,6 +174,35 @@ TEST_F(Describe, TruncatedTextColumnWarns) {
   SQLLEN octets = 0;
   SQLColAttributeW(stmt, 1, SQL_DESC_OCTET_LENGTH, nullptr, 0, nullptr, &octets);
   EXPECT_EQ(octets, 32767);
+  Close(server, 3);
+}
+
+TEST_F(Describe, TimestampColumnKeepsMillisecondsAndItsEmptyValueIsNull) {
+  ScriptedServer server;
+  Open(server, "");
+  ASSERT_EQ(PrepareWith(server, 1, kThreeColumns), SQL_SUCCESS);
+  const std::string fields =
+      "Column-Count: 1\r\nColumn-Types: VK_TIME\r\nColumn-Aliases: t\r\nColumn-Updateability: N\r\n"
+      "Result-Type: Row-Set\r\nRow-Count: 2\r\nStatement-ID: 0\r\nRow-Count-Sent: 2\r\n";
+  // Year, month, day, milliseconds since midnight: the empty date, then
+  // 2007-01-15 03:04:05.678.
+  const std::uint32_t ms = ((3 * 60 + 4) * 60 + 5) * 1000 + 678;
+  std::string stamp("\xD7\x07\x01\x0F", 4);
+  stamp.append(reinterpret_cast<const char*>(&ms), 4);
+  ASSERT_EQ(ExecuteWith(server, 2, fields, "1" + std::string(8, '\0') + "1" + stamp), SQL_SUCCESS)
+      << Diagnostics(SQL_HANDLE_STMT, stmt);
+  SQL_TIMESTAMP_STRUCT ts{};
+  SQLLEN ind = 0;
+  ASSERT_EQ(SQLBindCol(stmt, 1, SQL_C_DEFAULT, &ts, sizeof ts, &ind), SQL_SUCCESS);
+  ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS) << Diagnostics(SQL_HANDLE_STMT, stmt);
+  EXPECT_EQ(ind, SQL_NULL_DATA);
+  ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS) << Diagnostics(SQL_HANDLE_STMT, stmt);
+  EXPECT_EQ(ind, static_cast<SQLLEN>(sizeof ts));
+  EXPECT_EQ(ts.year, 2007);
+  EXPECT_EQ(ts.day, 15);
+  EXPECT_EQ(ts.hour, 3);
+  EXPECT_EQ(ts.second, 5);
+  EXPECT_EQ(ts.fraction, 678000000u);
   Close(server, 3);
 }
 

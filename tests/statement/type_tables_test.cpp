@@ -69,16 +69,17 @@ TEST(KindNames, EveryClassHasItsServerKind) {
 
 TEST(TypeNameLookup, WantedTypeChoosesAmongRowsOfOneName) {
   TypeNameEntry e{0, 0};
+  // A VK_TIME value has a time of day: by default it is a timestamp.
   ASSERT_TRUE(LookUpTypeName(u"VK_TIME", 0, e));
-  EXPECT_EQ(e.sql_type, SQL_TYPE_DATE);
-  EXPECT_EQ(e.column_size, 6);
-  ASSERT_TRUE(LookUpTypeName(u"VK_TIME", SQL_TYPE_TIMESTAMP, e));
   EXPECT_EQ(e.sql_type, SQL_TYPE_TIMESTAMP);
   EXPECT_EQ(e.column_size, 16);
-  // The name exists only with other types: its first row answers.
-  ASSERT_TRUE(LookUpTypeName(u"VK_TIME", SQL_INTEGER, e));
+  ASSERT_TRUE(LookUpTypeName(u"VK_TIME", SQL_TYPE_DATE, e));
   EXPECT_EQ(e.sql_type, SQL_TYPE_DATE);
   EXPECT_EQ(e.column_size, 6);
+  // The name exists only with other types: its first row answers.
+  ASSERT_TRUE(LookUpTypeName(u"VK_TIME", SQL_INTEGER, e));
+  EXPECT_EQ(e.sql_type, SQL_TYPE_TIMESTAMP);
+  EXPECT_EQ(e.column_size, 16);
   ASSERT_TRUE(LookUpTypeName(u"VK_TEXT", SQL_CHAR, e));
   EXPECT_EQ(e.sql_type, SQL_CHAR);
   ASSERT_TRUE(LookUpTypeName(u"VK_TEXT", 0, e));
@@ -173,7 +174,7 @@ TEST(Sizes, ColumnSizeRule) {
   EXPECT_EQ(ColumnSize(SQL_REAL, false), 7);
   EXPECT_EQ(ColumnSize(SQL_DOUBLE, false), 15);
   EXPECT_EQ(ColumnSize(SQL_TYPE_TIME, false), 8);
-  EXPECT_EQ(ColumnSize(SQL_TYPE_TIMESTAMP, false), 19);
+  EXPECT_EQ(ColumnSize(SQL_TYPE_TIMESTAMP, false), 23);  // with milliseconds
   EXPECT_EQ(ColumnSize(SQL_BINARY, false), 0);
 }
 
