@@ -62,6 +62,7 @@ struct ColumnFlags {
   bool access = false;      // the Access-compatibility flag
   bool open_query = false;  // the open-query flag
   bool views = false;       // rows of the view query (no column id)
+  int32_t odbc_version = SQL_OV_ODBC3;  // the application's ODBC version
 };
 // Server fields: name, column name, type code, nullable, [column id], data
 // length.

@@ -8,6 +8,7 @@
 #include "catalog/type_oracle.h"
 #include "driver/statement.h"
 #include "statement/close_statement.h"
+#include "statement/statement_settings.h"
 #include "statement/type_tables.h"
 
 namespace kestrion {
@@ -31,22 +32,39 @@ constexpr std::array<LocalColumn, 18> kColumns = {{
 
 VValue NullText() { return VValue::Null(corvane::VKind::Text); }
 
-// The type a column is reported with, once its bind type is known: with the
+// The type a column is reported with, once its bind type is known, as
+// DATA_TYPE and SQL_DATA_TYPE with SQL_DATETIME_SUB. With the
 // Access-compatibility flag, the floating types read as SQL_DOUBLE and the
-// date, time and interval types as SQL_TIMESTAMP (11); without it, as the
-// ODBC 2 codes SQL_DATE (9) and SQL_TIME (10).
-int16_t ReportedType(int16_t type, bool access) {
+// date, time and interval types as SQL_TIMESTAMP (11). Otherwise an ODBC 3
+// application gets the concise date and time codes (91, 92, 93) as DATA_TYPE
+// and the verbose code with its subcode (9 and 1, 2, 3) in SQL_DATA_TYPE and
+// SQL_DATETIME_SUB; an ODBC 2 application the codes 9, 10 and 11 in both.
+struct ReportedTypes {
+  int16_t data_type;
+  int16_t sql_data_type;
+  int16_t datetime_sub;
+};
+
+ReportedTypes ReportedType(int16_t type, int16_t datetime_sub, bool access, int32_t version) {
   if (access) {
-    if (type == SQL_REAL || type == SQL_DOUBLE) return SQL_DOUBLE;
+    if (type == SQL_REAL || type == SQL_DOUBLE) return {SQL_DOUBLE, SQL_DOUBLE, 0};
     if (type == SQL_TYPE_DATE || type == SQL_TYPE_TIME || type == SQL_TYPE_TIMESTAMP ||
-        type == SQL_INTERVAL_DAY_TO_SECOND) {
-      return SQL_TIMESTAMP;
-    }
-    return type;
+        type == SQL_INTERVAL_DAY_TO_SECOND)
+      return {SQL_TIMESTAMP, SQL_TIMESTAMP, datetime_sub};
+    return {type, type, datetime_sub};
   }
-  if (type == SQL_TYPE_DATE || type == SQL_TYPE_TIMESTAMP) return SQL_DATE;
-  if (type == SQL_TYPE_TIME || type == SQL_INTERVAL_DAY_TO_SECOND) return SQL_TIME;
-  return type;
+  if (version == SQL_OV_ODBC2) {
+    int16_t old = type;
+    if (type == SQL_TYPE_DATE) old = SQL_DATE;
+    if (type == SQL_TYPE_TIME || type == SQL_INTERVAL_DAY_TO_SECOND) old = SQL_TIME;
+    if (type == SQL_TYPE_TIMESTAMP) old = SQL_TIMESTAMP;
+    return {old, old, datetime_sub};
+  }
+  // A span of time is described to applications as a time of day, here too.
+  if (type == SQL_TYPE_TIME || type == SQL_INTERVAL_DAY_TO_SECOND) return {SQL_TYPE_TIME, SQL_DATETIME, SQL_CODE_TIME};
+  if (type == SQL_TYPE_DATE) return {type, SQL_DATETIME, SQL_CODE_DATE};
+  if (type == SQL_TYPE_TIMESTAMP) return {type, SQL_DATETIME, SQL_CODE_TIMESTAMP};
+  return {type, type, datetime_sub};
 }
 
 }  // namespace
@@ -83,14 +101,14 @@ bool BuildColumnRow(TypeOracle* oracle, const ColumnFlags& flags, LocalRow& row,
   // A type code the driver does not know is reported as SQL_UNKNOWN_TYPE
   // with no name and no sizes.
   const TypeOracle::Answer a = oracle->Bind(bind_type);
-  const int16_t reported = ReportedType(a.concise_type, access);
+  const ReportedTypes reported = ReportedType(a.concise_type, a.datetime_sub, access, flags.odbc_version);
   const std::u16string_view type_name = SqlTypeName(a.concise_type);
 
   row.push_back(NullText());
   row.push_back(NullText());
   row.push_back(TextOrNull(server[0]));
   row.push_back(TextOrNull(server[1]));
-  row.push_back(corvane::VWord(reported));
+  row.push_back(corvane::VWord(reported.data_type));
   row.push_back(type_name.empty() ? NullText() : VValue(VString(type_name)));
   row.push_back(corvane::VLong(static_cast<int32_t>(size)));
   row.push_back(corvane::VLong8(octets));
@@ -99,8 +117,8 @@ bool BuildColumnRow(TypeOracle* oracle, const ColumnFlags& flags, LocalRow& row,
   row.push_back(corvane::VWord(nullable ? 1 : 0));
   row.push_back(NullText());
   row.push_back(NullText());
-  row.push_back(corvane::VWord(reported));
-  row.push_back(corvane::VWord(a.datetime_sub));
+  row.push_back(corvane::VWord(reported.sql_data_type));
+  row.push_back(corvane::VWord(reported.datetime_sub));
   row.push_back(corvane::VLong(static_cast<int32_t>(octets)));
   row.push_back(corvane::VLong(static_cast<int32_t>(ordinal)));
   row.push_back(VValue(VString(nullable ? u"YES" : u"NO")));
@@ -137,7 +155,7 @@ SQLRETURN CatalogColumns(CHStatement& statement, const SQLWCHAR* table, SQLSMALL
   const OptionalName name = PrepareName(table, table_length, kColumnsNameRules);
   TypeOracle oracle(statement);
   OpenLocalResultSet(statement, kColumns);
-  ColumnFlags flags{statement.access_compatible, statement.open_query, false};
+  ColumnFlags flags{statement.access_compatible, statement.open_query, false, OdbcVersion(statement)};
   auto builder = [&](LocalRow& row, std::span<const VValue> server) {
     return BuildColumnRow(&oracle, flags, row, server);
   };

@@ -51,8 +51,23 @@ SQLRETURN CatalogForeignKeys(CHStatement& statement, const SQLWCHAR* pk_table,
   const OptionalName pk = PrepareName(pk_table, pk_table_length, kKeyNameRules);
   const OptionalName fk = PrepareName(fk_table, fk_table_length, kKeyNameRules);
   OpenLocalResultSet(statement, kColumns);
-  RunCatalogQuery(statement, ForeignKeysQuery(pk, fk), [](LocalRow& row, std::span<const VValue> server) {
+  // The rows of one key come together, in column order: KEY_SEQ counts
+  // them from 1 while the related table and the constraint table stay.
+  VString key_pk, key_fk;
+  int16_t sequence = 0;
+  RunCatalogQuery(statement, ForeignKeysQuery(pk, fk), [&](LocalRow& row, std::span<const VValue> server) {
     if (server.size() < 5) return false;
+    const VString pk_table = TextValue(server[0]), pk_column = TextValue(server[1]);
+    const VString fk_table = TextValue(server[2]), fk_column = TextValue(server[3]);
+    // A column related to itself is a table's own primary key, not a
+    // foreign key; a column referring to another one of its table is.
+    if (pk_table == fk_table && pk_column == fk_column) return false;
+    if (sequence == 0 || pk_table != key_pk || fk_table != key_fk) {
+      key_pk = pk_table;
+      key_fk = fk_table;
+      sequence = 0;
+    }
+    ++sequence;
     const VValue null_text = VValue::Null(corvane::VKind::Text);
     row.push_back(null_text);
     row.push_back(null_text);
@@ -62,7 +77,7 @@ SQLRETURN CatalogForeignKeys(CHStatement& statement, const SQLWCHAR* pk_table,
     row.push_back(null_text);
     row.push_back(TextOrNull(server[2]));
     row.push_back(TextOrNull(server[3]));
-    row.push_back(corvane::VWord(static_cast<int16_t>(IntegerValue(server[4]) & 0xFFFF)));
+    row.push_back(corvane::VWord(sequence));
     row.push_back(corvane::VWord(SQL_NO_ACTION));
     row.push_back(corvane::VWord(SQL_NO_ACTION));
     row.push_back(VValue(VString()));

@@ -40,13 +40,27 @@ SQLRETURN CatalogPrimaryKeys(CHStatement& statement, const SQLWCHAR* table, SQLS
   CloseStatement(statement);
   const OptionalName name = PrepareName(table, table_length, kKeyNameRules);
   OpenLocalResultSet(statement, kColumns);
-  RunCatalogQuery(statement, PrimaryKeysQuery(name), [](LocalRow& row, std::span<const VValue> server) {
+  // Rows come by table and then by column position: KEY_SEQ is the column's
+  // rank among the distinct columns of its table's rows, its place in the key.
+  VString key_table;
+  int64_t last_column = 0;
+  int16_t sequence = 0;
+  RunCatalogQuery(statement, PrimaryKeysQuery(name), [&](LocalRow& row, std::span<const VValue> server) {
     if (server.size() < 3) return false;
+    const VString table = TextValue(server[0]);
+    const int64_t column = IntegerValue(server[2]);
+    if (sequence == 0 || table != key_table) {
+      key_table = table;
+      sequence = 1;
+    } else if (column != last_column) {
+      ++sequence;
+    }
+    last_column = column;
     row.push_back(VValue::Null(corvane::VKind::Text));
     row.push_back(VValue::Null(corvane::VKind::Text));
     row.push_back(TextOrNull(server[0]));
     row.push_back(TextOrNull(server[1]));
-    row.push_back(corvane::VWord(static_cast<int16_t>(IntegerValue(server[2]) & 0xFFFF)));
+    row.push_back(corvane::VWord(sequence));
     row.push_back(VValue(VString()));
     return true;
   });

@@ -2,6 +2,7 @@
 
 #include <openssl/err.h>
 #include <poll.h>
+#include <strings.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -143,6 +144,37 @@ ClientLink::HeaderStatus ClientLink::ReadHeader(std::string& header, std::size_t
     }
     scanned = avail;
     if (!Fill(body_ms, timed_out)) return timed_out ? HeaderStatus::kTimeout : HeaderStatus::kFailed;
+  }
+}
+
+bool ClientLink::SkipHeader(int body_ms, bool& parameters) {
+  static constexpr std::string_view kEnd = "\r\n\r\n";
+  static constexpr std::string_view kParameters = "\nPARAMETER-TYPES";
+  parameters = false;
+  for (;;) {
+    std::string_view view(reinterpret_cast<const char*>(buf_.data() + begin_), end_ - begin_);
+    const std::size_t end = view.find(kEnd);
+    const std::string_view header = view.substr(0, end == std::string_view::npos ? view.size() : end + 2);
+    // Base64 has no '-', so the field name cannot be part of a value.
+    for (std::size_t at = header.find('\n'); at != std::string_view::npos; at = header.find('\n', at + 1)) {
+      if (header.size() - at >= kParameters.size() &&
+          strncasecmp(header.data() + at, kParameters.data(), kParameters.size()) == 0)
+        parameters = true;
+    }
+    if (end != std::string_view::npos) {
+      begin_ += end + kEnd.size();
+      if (begin_ == end_ && buf_.size() > kBufferSize) {
+        // Give back what the long header made the buffer grow to.
+        buf_.assign(kBufferSize, 0);
+        begin_ = end_ = 0;
+      }
+      return true;
+    }
+    // Keep the last bytes, which may begin the end mark or the field name.
+    const std::size_t keep = std::min(view.size(), kParameters.size());
+    begin_ = end_ - keep;
+    bool timed_out = false;
+    if (!Fill(body_ms, timed_out)) return false;
   }
 }
 

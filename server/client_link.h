@@ -29,6 +29,12 @@ class ClientLink : public corvane::VStream {
   // once a header has begun, the rest must come within `body_ms` of silence.
   HeaderStatus ReadHeader(std::string& header, std::size_t max_bytes, int idle_ms, int body_ms);
 
+  // After kTooLarge: discards the rest of the header, up to and including
+  // CR LF CR LF; `parameters` tells whether it had a PARAMETER-TYPES line
+  // (a parameter body follows). False when the link failed or fell silent
+  // for `body_ms`.
+  bool SkipHeader(int body_ms, bool& parameters);
+
   // Sends all bytes; false when the peer is gone.
   bool SendAll(const void* data, std::size_t n);
 

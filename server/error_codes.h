@@ -7,7 +7,7 @@ enum ErrorCode : int {
   kUnknownCommand = 3001,     // "Unknown command." (also what resynchronisation waits for)
   kNotLoggedIn = 3002,        // a command other than LOGIN or QUIT before LOGIN
   kLoginRefused = 3003,       // unknown user or wrong password
-  kHeaderTooLarge = 3004,     // request header above 1 MiB; the connection is closed
+  kHeaderTooLarge = 3004,     // request header above --max-header-bytes; the rest is skipped
   kBadRequest = 3005,         // a field is missing or malformed
   kUnknownStatement = 3006,   // no kept result with that Statement-ID / COMMAND-INDEX
   kBadParameterBody = 3007,   // parameter body malformed or short; the connection is closed

@@ -38,6 +38,8 @@ Options:
                          retryable).
                          START TRANSACTION takes the write lock at once, so two
                          writers queue instead of deadlocking.
+  --max-header-bytes N   Largest request header accepted (default 67108864,
+                         64 MiB); a larger request is answered with an error.
   --log-level LEVEL      error, warning, info (default) or debug; debug logs one
                          line per request.
   --no-capabilities      Announce no capabilities at login and serve only the
@@ -121,6 +123,11 @@ int ParseCommandLine(int argc, char** argv, ServerOptions& o, std::string& error
       }
     } else if (a == "--no-capabilities") {
       o.capabilities = false;
+    } else if (a == "--max-header-bytes") {
+      if (!value(v) || !ParseInt(v, o.max_header_bytes, 4096, 1 << 30)) {
+        error = "--max-header-bytes wants a number from 4096 to 1073741824";
+        return -1;
+      }
     } else if (a == "--log-level") {
       if (!value(v) || !ParseLogLevel(v, o.log_level)) {
         error = "--log-level wants error, warning, info or debug";

@@ -25,6 +25,7 @@ struct ServerOptions {
   int max_connections = 64;
   int idle_timeout = 0;           // seconds a client may stay silent; 0: no limit
   int busy_timeout_ms = 5000;     // how long a statement waits for another session's lock
+  int max_header_bytes = 64 << 20;  // largest request header (statement texts are in it)
   LogLevel log_level = LogLevel::kInfo;
   // Announce and serve what goes beyond the base protocol (the LOGIN reply's
   // Capabilities field); off, the server answers as a base-protocol server.

@@ -42,6 +42,14 @@ CREATE TABLE order_lines (
   amount NUMERIC,
   PRIMARY KEY (order_id, line)
 );
+CREATE TABLE returns (
+  id INTEGER PRIMARY KEY,
+  order_id INTEGER NOT NULL,
+  line SMALLINT NOT NULL,
+  reason VARCHAR(60),
+  replaces INTEGER REFERENCES returns(id),
+  FOREIGN KEY (order_id, line) REFERENCES order_lines(order_id, line)
+);
 CREATE VIEW order_totals AS
   SELECT o.id AS order_id, c.name AS customer, o.ordered AS ordered, o.total AS total
   FROM orders o JOIN customers c ON c.id = o.customer_id;
@@ -85,6 +93,12 @@ FROM n;
 WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 2999)
 INSERT INTO order_lines (order_id, line, product_id, quantity, amount)
 SELECT 1 + i / 3, 1 + i % 3, 1 + (i * 7) % 200, 1 + i % 5, NULL FROM n;
+
+WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 30)
+INSERT INTO returns (id, order_id, line, reason, replaces)
+SELECT i, 1 + (i * 29) % 1000, 1 + i % 3, CASE i % 3 WHEN 0 THEN 'Damaged' WHEN 1 THEN 'Wrong size' ELSE NULL END,
+       CASE WHEN i % 10 = 0 THEN i - 1 ELSE NULL END
+FROM n;
 
 UPDATE order_lines SET amount = round(quantity * (SELECT price FROM products p WHERE p.id = product_id), 2);
 UPDATE orders SET total = round((SELECT sum(amount) FROM order_lines l WHERE l.order_id = orders.id), 2);

@@ -82,12 +82,22 @@ void Session::Run() {
   std::string header;
   const int idle_ms = options_.idle_timeout * 1000;
   for (;;) {
-    auto status = link_.ReadHeader(header, kMaxHeaderBytes, idle_ms, kBodyTimeoutMs);
+    const auto max_bytes = static_cast<std::size_t>(options_.max_header_bytes);
+    auto status = link_.ReadHeader(header, max_bytes, idle_ms, kBodyTimeoutMs);
     if (status == ClientLink::HeaderStatus::kTooLarge) {
       Request req = ParseRequest(header.substr(0, header.find("\r\n")));
-      Fail(req, kHeaderTooLarge, "Request header larger than 1 MiB.");
-      link_.CloseGracefully();
-      break;
+      if (Fail(req, kHeaderTooLarge,
+               "Request header larger than " + std::to_string(max_bytes) + " bytes.") == Next::kClose)
+        break;
+      // The rest of the header is skipped. A parameter body after it cannot
+      // be told from the next request, so then the link is closed.
+      bool parameters = false;
+      if (!link_.SkipHeader(kBodyTimeoutMs, parameters)) break;
+      if (parameters) {
+        link_.CloseGracefully();
+        break;
+      }
+      continue;
     }
     if (status == ClientLink::HeaderStatus::kTimeout) {
       Log(LogLevel::kInfo, "client " + std::to_string(number_) + ": idle time-out");

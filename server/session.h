@@ -66,6 +66,5 @@ class Session {
 };
 
 // The largest request header accepted.
-inline constexpr std::size_t kMaxHeaderBytes = 1 << 20;
 
 }  // namespace kestrion::server

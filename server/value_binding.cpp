@@ -48,8 +48,19 @@ int BindValue(sqlite3_stmt* s, int index, const corvane::VValue& v, std::string&
       return sqlite3_bind_blob64(s, index, b.empty() ? "" : static_cast<const void*>(b.data()), b.size(),
                                  SQLITE_TRANSIENT);
     }
-    case VKind::Uuid:
-      return sqlite3_bind_blob(s, index, v.uuid().bytes.data(), 16, SQLITE_TRANSIENT);
+    case VKind::Uuid: {
+      // Canonical text, lower case: the form SQL literals and most programs
+      // write, so that a comparison finds a UUID however it was inserted.
+      static constexpr char kDigits[] = "0123456789abcdef";
+      char text[36];
+      std::size_t n = 0;
+      for (std::size_t i = 0; i < 16; ++i) {
+        if (i == 4 || i == 6 || i == 8 || i == 10) text[n++] = '-';
+        text[n++] = kDigits[v.uuid().bytes[i] >> 4];
+        text[n++] = kDigits[v.uuid().bytes[i] & 0xF];
+      }
+      return sqlite3_bind_text(s, index, text, 36, SQLITE_TRANSIENT);
+    }
     case VKind::Unknown:
       break;
   }

@@ -11,6 +11,7 @@ enum class Conversion : uint8_t {
   kNotPossible,   // no conversion exists between the two types: 07006
   kOutOfRange,    // the value does not fit the target type: 22003
   kInvalidText,   // a text that does not read as the target type: 22018
+  kDatetimeOverflow,  // a span of time that is no time of day: 22008
   kNoMemory,      // memory for the value could not be had: HY001
 };
 

@@ -5,6 +5,7 @@
 #include <limits>
 #include <new>
 
+#include "statement/guid_bytes.h"
 #include "statement/hex_text.h"
 #include "statement/to_c_targets.h"
 #include "statement/value_reading.h"
@@ -47,7 +48,8 @@ CResult Guid(const CTarget& t, const VValue& v) {
   } else {
     return {Conversion::kNotPossible, 0, 0};
   }
-  return Fixed(t, u.bytes.data(), 16);
+  const SQLGUID g = GuidOfCanonicalBytes(u.bytes);
+  return Fixed(t, &g, sizeof g);
 }
 
 }  // namespace to_c

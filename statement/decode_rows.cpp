@@ -138,6 +138,10 @@ bool DecodeRows(CHStatement& statement, StatementExchange& exchange, std::int64_
     ColumnPlan& p = plan[static_cast<std::size_t>(c)];
     p.sql_class = FoldType(ird->records[static_cast<std::size_t>(c)].concise_type(), version);
     p.kind = KindOfClass(p.sql_class);
+    // A real is described as a double but travels in its own layout.
+    if (p.sql_class == kClassDouble && static_cast<std::size_t>(c) < s.column_kinds.size() &&
+        s.column_kinds[static_cast<std::size_t>(c)] == VKind::Real)
+      p.kind = VKind::Real;
   }
   s.column_lengths.assign(plan.size(), -1);
   // Rows are made room for as they arrive, a chunk at a time, so a hostile
@@ -172,8 +176,11 @@ bool DecodeRows(CHStatement& statement, StatementExchange& exchange, std::int64_
   }
   for (std::size_t c = 0; c < plan.size(); ++c) {
     const std::int64_t longest = s.column_lengths[c];
-    if (longest < 0) continue;
     DescriptorRecord& r = ird->records[c];
+    // Lengths only grow: a page of short values must not describe the
+    // column smaller than its kind or than a longer value of another page,
+    // or applications that size buffers from the description truncate.
+    if (longest < 0 || longest <= r.octet_length()) continue;
     r.set_length(RecordField::OctetLength, longest);
     std::int64_t display = longest;
     if (plan[c].sql_class == kClassBinary) {

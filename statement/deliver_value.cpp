@@ -15,6 +15,9 @@ void PostConversionFailure(CHStatement& statement, Conversion status) {
     case Conversion::kInvalidText:
       statement.Post(SqlState::S22018, u"The text does not read as the requested C type.");
       break;
+    case Conversion::kDatetimeOverflow:
+      statement.Post(SqlState::S22008, u"The span of time is not a time of day.");
+      break;
     case Conversion::kNoMemory:
       statement.Post(SqlState::HY001, u"Can't allocate memory for the value.");
       break;

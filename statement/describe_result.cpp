@@ -76,6 +76,7 @@ SQLRETURN Describe(CHStatement& statement) {
   }
   const bool update_count = columns == 1 && l.result_type.front() == u"Update-Count";
   if (update_count) {
+    s.column_kinds.clear();
     ird->SetCount(0);
     l.column_types.Take();
     l.column_aliases.Take();
@@ -84,10 +85,13 @@ SQLRETURN Describe(CHStatement& statement) {
     s.row_count = s.total_rows;
     s.result_set_open = true;
     ird->SetCount(static_cast<std::int16_t>(columns));
+    s.column_kinds.assign(static_cast<std::size_t>(columns) + 1, corvane::VKind::Unknown);
     for (std::int32_t i = 1; i <= columns; ++i) {
       const auto n = static_cast<std::int16_t>(i);
       TypeNameEntry entry{0, 0};
-      LookUpTypeName(l.column_types.Take(), 0, entry);
+      const VString kind_name = l.column_types.Take();
+      LookUpTypeName(kind_name, 0, entry);
+      s.column_kinds[static_cast<std::size_t>(n)] = corvane::KindFromName(kind_name.ToUtf8());
       const VString alias = Unquoted(l.column_aliases.Take());
       const bool updatable = l.column_updateability.Take() == u"Y";
       BindDescribedRecord(*ird, n, entry.sql_type, nullptr, entry.column_size, nullptr);

@@ -139,9 +139,11 @@ VString ExactText(const VValue& v) {
       }
       break;
     }
-    case VKind::Uuid:
-      AppendHex(v.uuid().bytes.data(), 16, out);
+    case VKind::Uuid: {
+      TextScratch scratch;
+      out = GuidText(v.uuid().bytes, scratch);
       break;
+    }
     case VKind::Blob:
     case VKind::Image:
       AppendHex(v.bytes().data(), v.bytes().size(), out);

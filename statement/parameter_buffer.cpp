@@ -7,6 +7,7 @@
 #include <string>
 
 #include "statement/datetime_text.h"
+#include "statement/guid_bytes.h"
 
 namespace kestrion {
 
@@ -180,7 +181,7 @@ BufferValue ReadParameterBuffer(const ParameterBuffer& p, VValue& out) {
       return BufferValue::kValue;
     case kClassGuid: {
       corvane::VUUID u;
-      std::memcpy(u.bytes.data(), p.data, 16);
+      u.bytes = CanonicalGuidBytes(Load<SQLGUID>(p.data));
       out = VValue(u);
       return BufferValue::kValue;
     }

@@ -4,6 +4,7 @@
 #include "driver/statement.h"
 #include "statement/convert_from_c.h"
 #include "statement/deliver_value.h"
+#include "statement/kind_conversion.h"
 #include "statement/statement_settings.h"
 #include "statement/type_tables.h"
 #include "toolbox/stream.h"
@@ -108,6 +109,14 @@ bool AddParameters(CHStatement& statement, ParameterUse use, std::string& header
     if (made.status != Conversion::kOk) {
       PostConversionFailure(statement, made.status);
       return false;
+    }
+    if (value.kind() == corvane::VKind::Text && use == ParameterUse::kExecute &&
+        static_cast<std::size_t>(i) <= s.described_kinds.size() &&
+        s.described_kinds[static_cast<std::size_t>(i - 1)] == corvane::VKind::Uuid) {
+      // The text of a UUID (with or without dashes and braces) for a UUID
+      // column goes as the UUID itself; any other text goes as it is.
+      corvane::VValue uuid = value;
+      if (ConvertToKind(uuid, corvane::VKind::Uuid) == Conversion::kOk) value = std::move(uuid);
     }
     if (made.state == BufferValue::kValue && value.kind() != corvane::VKind::Unknown) {
       stream.PutU8('1');

@@ -42,11 +42,14 @@ void DescribeParameters(CHStatement& statement) {
   CHDescriptor* ipd = statement.current_descriptor(DescriptorRole::ImpParam);
   if (ipd == nullptr) return;
   ipd->SetCount(0);
+  s.described_kinds.clear();
   std::int16_t n = 0;
   while (s.lists.parameter_types.has_item() && n < 32767) {
     ++n;
     TypeNameEntry entry{0, 0};
-    LookUpTypeName(s.lists.parameter_types.Take(), 0, entry);
+    const VString name = s.lists.parameter_types.Take();
+    LookUpTypeName(name, 0, entry);
+    s.described_kinds.push_back(corvane::KindFromName(name.ToUtf8()));
     std::int32_t size = entry.column_size;
     if (entry.sql_type == SQL_CHAR || entry.sql_type == SQL_WCHAR || entry.sql_type == SQL_BINARY) {
       size = 0;
@@ -65,6 +68,7 @@ SQLRETURN Prepare(CHStatement& statement, VString text, bool direct) {
   const std::int32_t markers = RewriteAndCountMarkers(text);
   s.text = std::move(text);
   s.marker_count = static_cast<std::int16_t>(std::min<std::int32_t>(markers, 32767));
+  s.described_kinds.clear();
   {
     StatementExchange exchange(statement);
     if (!exchange.CheckConnection()) return statement.return_code();

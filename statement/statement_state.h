@@ -30,6 +30,10 @@ struct StatementState {
   // The statement text after the rewrite, and its number of '?' markers.
   corvane::VString text;
   std::int16_t marker_count = 0;
+  // Per marker, the value kind the server described at the last prepare
+  // (Unknown when it did not say): a text sent for a marker described as a
+  // UUID goes as a UUID, so that the server stores one form of each UUID.
+  std::vector<corvane::VKind> described_kinds;
   // The open result on the server; 0 when none.
   std::int32_t statement_id = 0;
   // Raised by one each time a result is described; -1 before the first.
@@ -47,6 +51,9 @@ struct StatementState {
   // shortest page asked for later).
   RowCache cache;
   std::int32_t first_page_rows = 0;
+  // Per column (0 the bookmark), the value kind the reply described; it is
+  // the wire layout of a VK_REAL column, which is described as SQL_DOUBLE.
+  std::vector<corvane::VKind> column_kinds;
   // Per column, the largest data length seen in the last page (text with its
   // terminator, binary in bytes); -1 for a column of no such kind.
   std::vector<std::int64_t> column_lengths;

@@ -1,6 +1,7 @@
 #include "statement/statement_text.h"
 
 #include <string>
+#include <string_view>
 
 namespace kestrion {
 
@@ -21,39 +22,58 @@ char16_t ClosingOf(char16_t open) {
   }
 }
 
-// A copy of the text in which everything inside a quoted or bracketed part
-// (the delimiters excepted) is masked by 'x'; positions are kept.
-std::u16string MaskQuotedParts(std::u16string_view text) {
-  std::u16string masked(text);
-  char16_t closing = 0;
-  for (char16_t& c : masked) {
-    if (closing == 0) {
-      closing = ClosingOf(c);
-    } else if (c == closing) {
-      closing = 0;
-    } else {
-      c = u'x';
+// Where the quoted or bracketed part opening at `open` closes: the index of
+// its closing delimiter, a doubled delimiter inside standing for one
+// character; npos when it is not closed.
+std::size_t CloseOfQuoted(std::u16string_view text, std::size_t open) {
+  const char16_t closing = ClosingOf(text[open]);
+  for (std::size_t i = open + 1; i < text.size(); ++i) {
+    if (text[i] != closing) continue;
+    if (i + 1 < text.size() && text[i + 1] == closing) {
+      ++i;
+      continue;
     }
+    return i;
   }
-  return masked;
+  return std::u16string_view::npos;
 }
 
+// Identifiers in double quotes or backquotes become bracketed ones: "x""y"
+// is [x"y] and a ']' inside is doubled. Literals and bracketed names are
+// copied as they are.
 void QuotesToBrackets(corvane::VString& text) {
-  std::u16string masked = MaskQuotedParts(text);
-  std::size_t from = 0;
-  for (;;) {
-    std::size_t open = masked.find_first_of(u"\"`", from);
-    if (open == std::u16string::npos) return;
-    std::size_t close = masked.find(masked[open], open + 1);
-    // Masking leaves nothing after an unclosed quote, so there is no pair
-    // further on either.
-    if (close == std::u16string::npos) return;
-    text[open] = u'[';
-    text[close] = u']';
-    masked[open] = u'[';
-    masked[close] = u']';
-    from = close + 1;
+  if (text.find_first_of(u"\"`") == std::u16string::npos) return;
+  std::u16string out;
+  out.reserve(text.size() + 8);
+  const std::u16string_view view(text);
+  std::size_t i = 0;
+  while (i < view.size()) {
+    const char16_t c = view[i];
+    if (ClosingOf(c) == 0) {
+      out.push_back(c);
+      ++i;
+      continue;
+    }
+    const std::size_t close = CloseOfQuoted(view, i);
+    if (close == std::u16string_view::npos) {
+      out.append(view.substr(i));  // an unclosed part stays as it is
+      break;
+    }
+    if (c == u'\'' || c == u'[') {
+      out.append(view.substr(i, close + 1 - i));
+    } else {
+      out.push_back(u'[');
+      for (std::size_t k = i + 1; k < close; ++k) {
+        const char16_t d = view[k];
+        if (d == c) ++k;  // the first of a doubled quote
+        out.push_back(d);
+        if (d == u']') out.push_back(u']');
+      }
+      out.push_back(u']');
+    }
+    i = close + 1;
   }
+  text.assign(out);
 }
 
 void UnescapeUnderscores(corvane::VString& text) {
@@ -86,7 +106,13 @@ int32_t CountParameterMarkers(std::u16string_view text) {
       continue;
     }
     if (closing != 0) {
-      if (c == closing) closing = 0;
+      if (c != closing) continue;
+      // A doubled delimiter is one character of the quoted part.
+      if (i + 1 < text.size() && text[i + 1] == closing) {
+        ++i;
+        continue;
+      }
+      closing = 0;
     } else if (c == u'"' || c == u'\'' || c == u'[') {
       closing = ClosingOf(c);
     } else if (c == u'?') {

@@ -163,13 +163,47 @@ std::u16string_view TimeText(const VTime& t, const LocaleFormats& locale, TextSc
   return w.View();
 }
 
-std::u16string_view TextFormOf(const VValue& v, TextScratch& scratch, const LocaleFormats& locale) {
+std::u16string_view OdbcTimeText(const VTime& t, TextScratch& scratch) {
+  SmallWriter w{scratch.small};
+  const bool has_date = t.year != 0 || t.month != 0 || t.day != 0;
+  if (has_date) {
+    w.Number(t.year, 4, u'0');
+    w.Put(u'-');
+    w.Number(t.month, 2, u'0');
+    w.Put(u'-');
+    w.Number(t.day, 2, u'0');
+    w.Put(u' ');
+  }
+  w.Number(t.ms / 3600000u, 2, u'0');
+  w.Put(u':');
+  w.Number(t.ms / 60000u % 60u, 2, u'0');
+  w.Put(u':');
+  w.Number(t.ms / 1000u % 60u, 2, u'0');
+  if (t.ms % 1000u != 0) {
+    w.Put(u'.');
+    w.Number(t.ms % 1000u, 3, u'0');
+  }
+  return w.View();
+}
+
+std::u16string_view GuidText(const std::array<uint8_t, 16>& bytes, TextScratch& scratch) {
+  static constexpr char16_t kDigits[] = u"0123456789ABCDEF";
+  SmallWriter w{scratch.small};
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (i == 4 || i == 6 || i == 8 || i == 10) w.Put(u'-');
+    w.Put(kDigits[bytes[i] >> 4]);
+    w.Put(kDigits[bytes[i] & 0xF]);
+  }
+  return w.View();
+}
+
+std::u16string_view TextFormOf(const VValue& v, TextScratch& scratch) {
   if (v.is_null()) return {};
   switch (v.kind()) {
     case VKind::Text:
       return v.text();
     case VKind::Boolean:
-      return v.boolean() ? std::u16string_view(u"true") : std::u16string_view(u"false");
+      return v.boolean() ? std::u16string_view(u"1") : std::u16string_view(u"0");
     case VKind::Byte:
     case VKind::Word:
     case VKind::Long:
@@ -187,16 +221,9 @@ std::u16string_view TextFormOf(const VValue& v, TextScratch& scratch, const Loca
     case VKind::Duration:
       return DurationText(v.integer(), scratch);
     case VKind::Time:
-      return TimeText(v.time(), locale, scratch);
-    case VKind::Uuid: {
-      static constexpr char16_t kDigits[] = u"0123456789ABCDEF";
-      SmallWriter w{scratch.small};
-      for (uint8_t b : v.uuid().bytes) {
-        w.Put(kDigits[b >> 4]);
-        w.Put(kDigits[b & 0xF]);
-      }
-      return w.View();
-    }
+      return OdbcTimeText(v.time(), scratch);
+    case VKind::Uuid:
+      return GuidText(v.uuid().bytes, scratch);
     case VKind::Blob:
     case VKind::Image:
       scratch.big.clear();

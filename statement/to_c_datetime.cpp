@@ -105,6 +105,11 @@ Conversion SourceFields(const VValue& v, bool access_compatible, bool timestamp,
 }  // namespace
 
 CResult DateTime(const CTarget& t, const VValue& v) {
+  // A span of time read as a time of day: 24 hours or more (or less than
+  // none) has no such reading, rather than wrapping around midnight.
+  if (t.c_class == kClassTime && !v.is_null() && v.kind() == VKind::Duration &&
+      (v.integer() < 0 || v.integer() >= kMsPerDay))
+    return {Conversion::kDatetimeOverflow, 0, 0};
   Fields f;
   Conversion c = SourceFields(v, t.access_compatible, t.c_class == kClassTimestamp, f);
   if (c != Conversion::kOk) return {c, 0, 0};

@@ -24,12 +24,14 @@ constexpr int32_t kBlobSize = 2147483647;
 // A VK_TIME value holds a date and a time of day to the millisecond, so its
 // default answer is the timestamp type; the date row serves only those who
 // ask for a date.
-constexpr std::array<TypeNameRow, 31> kTypeNames{{
+constexpr std::array<TypeNameRow, 32> kTypeNames{{
     {u"VK_BOOLEAN", kClassBit, 1},
     {u"VK_BYTE", kClassTinyInt, 1},
     {u"VK_WORD", kClassSmallInt, 2},
     {u"VK_LONG", kClassInteger, 4},
-    {u"VK_REAL", kClassReal, 4},
+    // VK_REAL values are IEEE doubles: described as SQL_DOUBLE, so that
+    // SQL_C_DEFAULT keeps every digit; the SQL_REAL row serves those who ask.
+    {u"VK_REAL", kClassDouble, 8},
     {u"VK_FLOAT", kClassDouble, 8},
     {u"VK_TIME", kClassTimestamp, 16},
     {u"VK_TIME", kClassDate, 6},
@@ -56,6 +58,7 @@ constexpr std::array<TypeNameRow, 31> kTypeNames{{
     {u"CLOB", kClassWChar, kTextSize},
     {u"VK_UUID", kClassGuid, 16},
     {u"VK_BLOB_OBJ", kClassBinary, kBlobSize},
+    {u"VK_REAL", kClassReal, 4},
 }};
 
 }  // namespace

@@ -38,11 +38,11 @@ class SampleServerTest : public ::testing::Test {
     env = nullptr;
   }
 
-  void Open(DevServer& server, const std::string& extra) {
+  void Open(DevServer& server, const std::string& extra, SQLINTEGER odbc_version = SQL_OV_ODBC3) {
     if (env != nullptr) SQLFreeHandle(SQL_HANDLE_ENV, env);
     ASSERT_TRUE(server.ok()) << server.error();
     ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env), SQL_SUCCESS);
-    SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(static_cast<SQLLEN>(odbc_version)), 0);
     ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc), SQL_SUCCESS);
     const std::string text = "DSN=*;Server=127.0.0.1;Port=" + std::to_string(server.port()) +
                              ";UID=;LoginTimeout=5" + extra;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <vector>
 
 #include "driver/registry.h"
 #include "tests/catalog/catalog_fixture.h"
@@ -70,15 +71,15 @@ TEST_F(CatalogTest, TablesListsTablesByNameThenViews) {
   ASSERT_EQ(ColumnCount(), 5);
   EXPECT_EQ(ColumnName(1), "TABLE_CAT");
   EXPECT_EQ(ColumnName(5), "REMARKS");
-  EXPECT_EQ(Texts(rows, 3), (Names{"customers", "order_lines", "orders", "products", "order_totals"}));
-  EXPECT_EQ(Texts(rows, 4), (Names{"TABLE", "TABLE", "TABLE", "TABLE", "VIEW"}));
+  EXPECT_EQ(Texts(rows, 3), (Names{"customers", "order_lines", "orders", "products", "returns", "order_totals"}));
+  EXPECT_EQ(Texts(rows, 4), (Names{"TABLE", "TABLE", "TABLE", "TABLE", "TABLE", "VIEW"}));
   for (const auto& r : rows) {
     EXPECT_FALSE(r[0]) << "catalog";
     EXPECT_FALSE(r[1]) << "schema";
     EXPECT_FALSE(r[4]) << "remarks";
   }
   // "%" alone is every name; so is a name padded to "%" only by its length.
-  EXPECT_EQ(Tables("%").size(), 5u);
+  EXPECT_EQ(Tables("%").size(), 6u);
 }
 
 TEST_F(CatalogTest, TablesByNamePresentAbsentAndTrimmed) {
@@ -88,14 +89,14 @@ TEST_F(CatalogTest, TablesByNamePresentAbsentAndTrimmed) {
 }
 
 TEST_F(CatalogTest, TableTypeWords) {
-  EXPECT_EQ(Tables(nullptr, "'TABLE'").size(), 4u);
+  EXPECT_EQ(Tables(nullptr, "'TABLE'").size(), 5u);
   EXPECT_EQ(Texts(Tables(nullptr, "'VIEW'"), 3), (Names{"order_totals"}));
-  EXPECT_EQ(Tables(nullptr, "'TABLE','VIEW'").size(), 5u);
-  EXPECT_EQ(Tables(nullptr, "table, view").size(), 5u);
+  EXPECT_EQ(Tables(nullptr, "'TABLE','VIEW'").size(), 6u);
+  EXPECT_EQ(Tables(nullptr, "table, view").size(), 6u);
   EXPECT_TRUE(Tables(nullptr, "SYSTEM TABLE").empty());
-  EXPECT_EQ(Tables(nullptr, "SYNONYM").size(), 5u);
+  EXPECT_EQ(Tables(nullptr, "SYNONYM").size(), 6u);
   EXPECT_EQ(Texts(Tables(nullptr, "SYSTEM TABLE,VIEW"), 3), (Names{"order_totals"}));
-  EXPECT_EQ(Tables(nullptr, "SYSTEM TABLE,TABLE").size(), 4u);
+  EXPECT_EQ(Tables(nullptr, "SYSTEM TABLE,TABLE").size(), 5u);
 }
 
 TEST_F(CatalogTest, TablesWarnsForCatalogAndSchemaButStillAnswers) {
@@ -106,7 +107,7 @@ TEST_F(CatalogTest, TablesWarnsForCatalogAndSchemaButStillAnswers) {
   EXPECT_NE(diags.find("01000"), std::string::npos);
   EXPECT_NE(diags.find("Catalog not implemented in Kestrion.\nCan't return catalogs list."), std::string::npos);
   EXPECT_NE(diags.find("Schema not implemented in Kestrion.\nCan't return schemas list."), std::string::npos);
-  EXPECT_EQ(FetchAll().size(), 5u);
+  EXPECT_EQ(FetchAll().size(), 6u);
 }
 
 TEST_F(CatalogTest, TablesEnumerationForms) {
@@ -141,12 +142,12 @@ TEST_F(CatalogTest, TablesWithNullNamesAreNoEnumeration) {
   std::u16string pct = u"%", empty = u"";
   // Null table name: every table and view, as before, with the warnings of
   // a catalog or schema given.
-  EXPECT_EQ(Tables(nullptr, "%").size(), 5u);
+  EXPECT_EQ(Tables(nullptr, "%").size(), 6u);
   ASSERT_EQ(SQLTablesW(stmt, W(pct), SQL_NTS, nullptr, 0, nullptr, 0, nullptr, 0), SQL_SUCCESS_WITH_INFO);
-  EXPECT_EQ(FetchAll().size(), 5u);
+  EXPECT_EQ(FetchAll().size(), 6u);
   ASSERT_EQ(SQLTablesW(stmt, nullptr, 0, W(pct), SQL_NTS, W(empty), SQL_NTS, nullptr, 0),
             SQL_SUCCESS_WITH_INFO);
-  EXPECT_EQ(FetchAll().size(), 5u);
+  EXPECT_EQ(FetchAll().size(), 6u);
   // A table name given: no enumeration either.
   std::u16string orders = u"orders";
   ASSERT_EQ(SQLTablesW(stmt, W(empty), SQL_NTS, W(empty), SQL_NTS, W(orders), SQL_NTS, W(pct), SQL_NTS),
@@ -189,11 +190,11 @@ TEST_F(CatalogTest, ColumnsOfATableWithTypesAndSizes) {
   EXPECT_EQ(email[10], "1");
   EXPECT_EQ(email[17], "YES");
   const auto created = RowOf(rows, "created");  // server code 8
-  EXPECT_EQ(created[4], "9");
+  EXPECT_EQ(created[4], "93");  // concise for an ODBC 3 application
   EXPECT_EQ(created[5], "TIMESTAMP");
   EXPECT_EQ(created[6], "23");  // as described: with milliseconds
   EXPECT_EQ(created[8], "3");
-  EXPECT_EQ(created[13], "9");
+  EXPECT_EQ(created[13], "9");  // verbose, with its subcode
   EXPECT_EQ(created[14], "3");
   const auto id = RowOf(rows, "id");
   EXPECT_EQ(id[4], "4");
@@ -207,6 +208,18 @@ TEST_F(CatalogTest, ColumnsOfATableWithTypesAndSizes) {
   EXPECT_EQ(token[6], "0");
 }
 
+TEST_F(CatalogTest, ColumnsDateTimeCodesFollowTheOdbcVersion) {
+  const auto preparation = RowOf(Columns("orders"), "preparation");  // TIME
+  EXPECT_EQ(preparation[4], "92");
+  EXPECT_EQ(preparation[13], "9");
+  EXPECT_EQ(preparation[14], "2");
+  Open(Server(), "", SQL_OV_ODBC2);
+  const auto created = RowOf(Columns("customers"), "created");
+  EXPECT_EQ(created[4], "11");
+  EXPECT_EQ(created[13], "11");
+  EXPECT_EQ(RowOf(Columns("orders"), "preparation")[4], "10");
+}
+
 TEST_F(CatalogTest, ColumnNameRulesBracketsAndBackslashes) {
   EXPECT_EQ(Columns("[orders]").size(), 6u);
   EXPECT_EQ(Columns("order\\_lines").size(), 5u);
@@ -218,12 +231,12 @@ TEST_F(CatalogTest, ColumnsOfAViewAndOfEverything) {
   EXPECT_EQ(Texts(view, 4), (Names{"order_id", "customer", "ordered", "total"}));
   EXPECT_EQ(Texts(view, 17), (Names{"1", "2", "3", "4"}));
   const Rows all = Columns(nullptr);
-  // 7 + 5 + 6 + 10 table columns, then the 4 view columns.
-  ASSERT_EQ(all.size(), 32u);
+  // 7 + 5 + 6 + 10 + 5 table columns, then the 4 view columns.
+  ASSERT_EQ(all.size(), 37u);
   EXPECT_EQ(all[0][2], "customers");
-  EXPECT_EQ(all[28][2], "order_totals");
-  EXPECT_EQ(all[28][16], "1");
-  EXPECT_EQ(all[31][16], "4");
+  EXPECT_EQ(all[33][2], "order_totals");
+  EXPECT_EQ(all[33][16], "1");
+  EXPECT_EQ(all[36][16], "4");
 }
 
 TEST_F(CatalogTest, ColumnsWithTheAccessCompatibilityFlag) {
@@ -242,12 +255,15 @@ TEST_F(CatalogTest, ColumnsWithTheAccessCompatibilityFlag) {
 TEST_F(CatalogTest, PrimaryKeys) {
   const Rows rows = PrimaryKeys("order_lines");
   ASSERT_EQ(ColumnCount(), 6);
-  ASSERT_EQ(rows.size(), 2u);
-  EXPECT_EQ(Texts(rows, 4), (Names{"order_id", "line"}));
-  EXPECT_EQ(Texts(rows, 5), (Names{"1", "2"}));
+  // The primary key and the composite foreign key of returns that refers to
+  // it: KEY_SEQ is the place in the key, not in the table.
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(Texts(rows, 4), (Names{"order_id", "order_id", "line", "line"}));
+  EXPECT_EQ(Texts(rows, 5), (Names{"1", "1", "2", "2"}));
   EXPECT_EQ(rows[0][5], "");  // PK_NAME empty, not NULL
   // customers is also the related table of the orders foreign key.
   EXPECT_EQ(Texts(PrimaryKeys("customers"), 4), (Names{"id", "id"}));
+  EXPECT_EQ(Texts(PrimaryKeys("customers"), 5), (Names{"1", "1"}));
   EXPECT_TRUE(PrimaryKeys("no_such").empty());
   EXPECT_TRUE(PrimaryKeys(nullptr).empty());
 }
@@ -258,10 +274,12 @@ TEST_F(CatalogTest, ForeignKeys) {
   EXPECT_EQ(ColumnName(12), "FKNAME");
   std::set<std::string> pairs;
   for (const auto& r : lines) pairs.insert(r[2].value_or("") + "." + r[3].value_or("") + "<-" + r[7].value_or(""));
-  EXPECT_TRUE(pairs.count("orders.id<-order_id")) << ::testing::PrintToString(pairs);
-  EXPECT_TRUE(pairs.count("products.id<-product_id"));
+  // Only the keys to other tables: the table's own primary key is no
+  // foreign key.
+  EXPECT_EQ(pairs, (std::set<std::string>{"orders.id<-order_id", "products.id<-product_id"}));
   for (const auto& r : lines) {
     EXPECT_EQ(r[6], "order_lines");
+    EXPECT_EQ(r[8], "1");
     EXPECT_EQ(r[9], "3");
     EXPECT_EQ(r[10], "3");
     EXPECT_EQ(r[13], "7");
@@ -269,10 +287,19 @@ TEST_F(CatalogTest, ForeignKeys) {
   const Rows to_customers = ForeignKeys("customers", "orders");
   ASSERT_EQ(to_customers.size(), 1u);
   EXPECT_EQ(to_customers[0][7], "customer_id");
-  EXPECT_EQ(to_customers[0][8], "2");
-  // Without names: every constraint column, ordered by related table.
+  EXPECT_EQ(to_customers[0][8], "1");
+  // A composite key numbered within the key, and a column referring to
+  // another column of its own table.
+  const Rows returns = ForeignKeys(nullptr, "returns");
+  std::vector<std::string> seen;
+  for (const auto& r : returns)
+    seen.push_back(r[2].value_or("") + "." + r[3].value_or("") + "<-" + r[7].value_or("") + "#" + r[8].value_or(""));
+  EXPECT_EQ(seen, (std::vector<std::string>{"order_lines.order_id<-order_id#1", "order_lines.line<-line#2",
+                                            "returns.id<-replaces#1"}));
+  // Without names: every foreign key column, ordered by related table.
   const Rows all = ForeignKeys(nullptr, nullptr);
-  EXPECT_GE(all.size(), 5u);
+  EXPECT_EQ(all.size(), 6u);
+  for (const auto& r : all) EXPECT_FALSE(r[2] == r[6] && r[3] == r[7]);
   EXPECT_TRUE(std::is_sorted(all.begin(), all.end(),
                              [](const auto& a, const auto& b) { return a[2] < b[2]; }));
 }

@@ -195,8 +195,76 @@ TEST_F(ConversionTest, TimestampToDateTimeTextAndNotToNumbers) {
   EXPECT_EQ(Get(stmt, ts, SQL_C_NUMERIC, &num, sizeof num, &ind), "07006");
   char text[64];
   EXPECT_EQ(Get(stmt, ts, SQL_C_CHAR, text, sizeof text, &ind), "");
-  EXPECT_NE(std::string(text).find("2021"), std::string::npos) << text;
+  EXPECT_STREQ(text, "2021-03-04 05:06:07");
   SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+}
+
+TEST_F(ConversionTest, RealsAreDoublesToTheLastDigit) {
+  const std::string reals = TableName("reals");
+  Run("CREATE TABLE " + reals + " (r REAL)");
+  Run("INSERT INTO " + reals + " VALUES (3.141592653589793)");
+  SQLHSTMT q = NewStatement();
+  ASSERT_TRUE(ExecDirect(q, "SELECT r FROM " + reals));
+  SQLSMALLINT type = 0;
+  SQLULEN size = 0;
+  ASSERT_EQ(SQLDescribeCol(q, 1, nullptr, 0, nullptr, &type, &size, nullptr, nullptr), SQL_SUCCESS);
+  EXPECT_EQ(type, SQL_DOUBLE);
+  ASSERT_EQ(SQLFetch(q), SQL_SUCCESS);
+  double d = 0;
+  SQLLEN ind = 0;
+  EXPECT_EQ(GetNext(q, 1, SQL_C_DEFAULT, &d, sizeof d, &ind), "");
+  EXPECT_EQ(d, 3.141592653589793);
+  EXPECT_EQ(ind, 8);
+  SQLFreeHandle(SQL_HANDLE_STMT, q);
+}
+
+TEST_F(ConversionTest, GuidsBooleansAndTimesAsOdbcText) {
+  SQLHSTMT stmt = Select();
+  SQLLEN ind = 0;
+  // The structure bound at the insert comes back field by field, and its
+  // bytes travel in the order of the text form.
+  SQLGUID g{};
+  EXPECT_EQ(Get(stmt, Column("u"), SQL_C_GUID, &g, sizeof g, &ind), "");
+  EXPECT_EQ(g.Data1, 0x01020304u);
+  EXPECT_EQ(g.Data2, 0x0506);
+  EXPECT_EQ(g.Data3, 0x0708);
+  EXPECT_EQ(g.Data4[0], 9);
+  EXPECT_EQ(g.Data4[7], 16);
+  char text[64];
+  EXPECT_EQ(Get(stmt, Column("u"), SQL_C_CHAR, text, sizeof text, &ind), "");
+  EXPECT_STREQ(text, "01020304-0506-0708-090A-0B0C0D0E0F10");
+  EXPECT_EQ(ind, 36);
+  unsigned char bytes[16] = {};
+  EXPECT_EQ(Get(stmt, Column("u"), SQL_C_BINARY, bytes, sizeof bytes, &ind), "");
+  EXPECT_EQ(bytes[0], 0x01);
+  EXPECT_EQ(bytes[3], 0x04);
+  EXPECT_EQ(bytes[15], 0x10);
+  EXPECT_EQ(Get(stmt, Column("b"), SQL_C_CHAR, text, sizeof text, &ind), "");
+  EXPECT_STREQ(text, "1");
+  SQLWCHAR wide[32];
+  EXPECT_EQ(Get(stmt, Column("ts"), SQL_C_WCHAR, wide, sizeof wide, &ind), "");
+  EXPECT_EQ(ind, 2 * 19);
+  SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+
+  // Found by a GUID structure and by its text, with or without braces.
+  for (int form = 0; form < 3; ++form) {
+    SQLHSTMT q = NewStatement();
+    SQLGUID key{0x01020304, 0x0506, 0x0708, {9, 10, 11, 12, 13, 14, 15, 16}};
+    const char* texts[] = {nullptr, "01020304-0506-0708-090a-0b0c0d0e0f10", "{0102030405060708090A0B0C0D0E0F10}"};
+    SQLLEN len = SQL_NTS;
+    if (form == 0) {
+      STMT_OK(SQLBindParameter(q, 1, SQL_PARAM_INPUT, SQL_C_GUID, SQL_GUID, 16, 0, &key, 0, nullptr));
+    } else {
+      STMT_OK(SQLBindParameter(q, 1, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 40, 0,
+                               const_cast<char*>(texts[form]), 0, &len));
+    }
+    ASSERT_TRUE(ExecDirect(q, "SELECT COUNT(*) FROM " + table_ + " WHERE u = ?"));
+    ASSERT_EQ(SQLFetch(q), SQL_SUCCESS);
+    SQLINTEGER count = 0;
+    EXPECT_EQ(SQLGetData(q, 1, SQL_C_SLONG, &count, 0, nullptr), SQL_SUCCESS);
+    EXPECT_EQ(count, 1) << "form " << form;
+    SQLFreeHandle(SQL_HANDLE_STMT, q);
+  }
 }
 
 TEST_F(ConversionTest, DurationToTimeAndIntervalStructure) {
@@ -219,6 +287,24 @@ TEST_F(ConversionTest, DurationToTimeAndIntervalStructure) {
   EXPECT_EQ(iv.intval.day_second.second, 3u);
   EXPECT_EQ(iv.intval.day_second.fraction, 0u);
   SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+
+  // 25 hours is no time of day: 22008 rather than 01:00:00; as an interval
+  // it is a day and an hour.
+  const std::string spans = TableName("spans");
+  Run("CREATE TABLE " + spans + " (d TIME)");
+  Run("INSERT INTO " + spans + " VALUES (90000000)");
+  auto get = [&](SQLSMALLINT ctype, void* buf, SQLLEN len) {
+    SQLHSTMT q = NewStatement();
+    EXPECT_TRUE(ExecDirect(q, "SELECT d FROM " + spans));
+    EXPECT_EQ(SQLFetch(q), SQL_SUCCESS);
+    std::string state = GetNext(q, 1, ctype, buf, len, &ind);
+    SQLFreeHandle(SQL_HANDLE_STMT, q);
+    return state;
+  };
+  EXPECT_EQ(get(SQL_C_TYPE_TIME, &t, sizeof t), "22008");
+  EXPECT_EQ(get(SQL_C_INTERVAL_DAY_TO_SECOND, &iv, sizeof iv), "");
+  EXPECT_EQ(iv.intval.day_second.day, 1u);
+  EXPECT_EQ(iv.intval.day_second.hour, 1u);
 }
 
 TEST_F(ConversionTest, TextToNumbersAndBlobToHex) {

@@ -82,8 +82,9 @@ class CatalogThroughDriverManager(unittest.TestCase):
     def test_tables_lists_tables_then_the_view(self):
         rows = self.cursor.tables().fetchall()
         self.assertEqual([r.table_name for r in rows],
-                         ["customers", "order_lines", "orders", "products", "order_totals"])
-        self.assertEqual([r.table_type for r in rows], ["TABLE"] * 4 + ["VIEW"])
+                         ["customers", "order_lines", "orders", "products", "returns",
+                          "order_totals"])
+        self.assertEqual([r.table_type for r in rows], ["TABLE"] * 5 + ["VIEW"])
         self.assertTrue(all(r.table_cat is None and r.table_schem is None for r in rows))
         views = self.cursor.tables(tableType="VIEW").fetchall()
         self.assertEqual([r.table_name for r in views], ["order_totals"])
@@ -97,7 +98,8 @@ class CatalogThroughDriverManager(unittest.TestCase):
         self.assertEqual((name.data_type, name.column_size, name.buffer_length), (1, 40, 80))
         self.assertEqual(name.is_nullable, "NO")
         self.assertEqual(rows[2].is_nullable, "YES")
-        self.assertEqual((rows[4].data_type, rows[4].type_name), (9, "TIMESTAMP"))
+        self.assertEqual((rows[4].data_type, rows[4].type_name), (93, "TIMESTAMP"))
+        self.assertEqual((rows[4].sql_data_type, rows[4].sql_datetime_sub), (9, 3))
         self.assertEqual([r.ordinal_position for r in rows], list(range(1, 8)))
         view = self.cursor.columns(table="order_totals").fetchall()
         self.assertEqual([r.column_name for r in view], ["order_id", "customer", "ordered", "total"])
@@ -105,15 +107,18 @@ class CatalogThroughDriverManager(unittest.TestCase):
 
     def test_primary_keys(self):
         rows = self.cursor.primaryKeys("order_lines").fetchall()
-        self.assertEqual([(r.column_name, r.key_seq) for r in rows], [("order_id", 1), ("line", 2)])
+        # The composite foreign key of returns relates to the same columns;
+        # KEY_SEQ is the place in the key.
+        self.assertEqual([(r.column_name, r.key_seq) for r in rows],
+                         [("order_id", 1), ("order_id", 1), ("line", 2), ("line", 2)])
         self.assertEqual(self.cursor.primaryKeys("no_such_table").fetchall(), [])
 
     def test_foreign_keys_on_two_tables(self):
-        # Every constraint of the table is answered, its primary key too,
-        # ordered by related table.
+        # The foreign keys of the table, not its own primary key, ordered by
+        # related table.
         orders = self.cursor.foreignKeys(foreignTable="orders").fetchall()
-        self.assertEqual([(r.pktable_name, r.pkcolumn_name, r.fkcolumn_name) for r in orders],
-                         [("customers", "id", "customer_id"), ("orders", "id", "id")])
+        self.assertEqual([(r.pktable_name, r.pkcolumn_name, r.fkcolumn_name, r.key_seq) for r in orders],
+                         [("customers", "id", "customer_id", 1)])
         to_customers = self.cursor.foreignKeys(table="customers", foreignTable="orders").fetchall()
         self.assertEqual([r.fkcolumn_name for r in to_customers], ["customer_id"])
         lines = self.cursor.foreignKeys(foreignTable="order_lines").fetchall()
@@ -121,6 +126,12 @@ class CatalogThroughDriverManager(unittest.TestCase):
         self.assertIn(("orders", "order_id"), pairs)
         self.assertIn(("products", "product_id"), pairs)
         self.assertTrue(all(r.update_rule == 3 and r.delete_rule == 3 for r in lines))
+        # A composite key numbered within the key; a column referring to
+        # another one of its own table is a foreign key.
+        returns = self.cursor.foreignKeys(foreignTable="returns").fetchall()
+        self.assertEqual([(r.pktable_name, r.pkcolumn_name, r.fkcolumn_name, r.key_seq) for r in returns],
+                         [("order_lines", "order_id", "order_id", 1), ("order_lines", "line", "line", 2),
+                          ("returns", "id", "replaces", 1)])
 
     def test_get_type_info(self):
         rows = self.cursor.getTypeInfo().fetchall()

@@ -51,7 +51,7 @@ using Table = std::vector<std::vector<std::string>>;
 TEST_F(ServerCatalog, TablesViewsAndColumns) {
   std::string types;
   EXPECT_EQ(Rows("select [table_name],[temporary] from [_user_tables] order by [table_name]", &types),
-            (Table{{"customers", "0"}, {"order_lines", "0"}, {"orders", "0"}, {"products", "0"}}));
+            (Table{{"customers", "0"}, {"order_lines", "0"}, {"orders", "0"}, {"products", "0"}, {"returns", "0"}}));
   EXPECT_EQ(types, "VK_TEXT VK_BOOLEAN");
   EXPECT_EQ(Rows("select [table_name],[temporary] from [_user_tables] where [table_name]='orders'"),
             (Table{{"orders", "0"}}));
@@ -70,7 +70,7 @@ TEST_F(ServerCatalog, TablesViewsAndColumns) {
   EXPECT_EQ(cols[6][2], "13");  // UUID
   Table all = Rows("select [TABLE_NAME],[COLUMN_NAME],[DATA_TYPE],[NULLABLE],[COLUMN_ID],[DATA_LENGTH] from "
                    "[_USER_COLUMNS] order by [TABLE_NAME],[COLUMN_ID]");
-  EXPECT_EQ(all.size(), 7u + 5u + 6u + 10u);
+  EXPECT_EQ(all.size(), 7u + 5u + 6u + 10u + 5u);
   Table view_cols = Rows("select [VIEW_NAME],[COLUMN_NAME],[DATA_TYPE],[NULLABLE],[DATA_LENGTH] from "
                          "[_USER_VIEW_COLUMNS] where [VIEW_NAME]='order_totals'");
   ASSERT_EQ(view_cols.size(), 4u);
@@ -78,13 +78,15 @@ TEST_F(ServerCatalog, TablesViewsAndColumns) {
 }
 
 TEST_F(ServerCatalog, PrimaryAndForeignKeys) {
-  // Primary keys: related table is the table itself, related columns the key.
+  // Primary keys: related table is the table itself, related columns the
+  // key; the composite foreign key of returns relates to the same columns.
   EXPECT_EQ(Rows("select [_USER_CONSTRAINTS].[RELATED_TABLE_NAME],[_USER_CONS_COLUMNS].[RELATED_COLUMN_NAME],"
                  "[_USER_CONS_COLUMNS].[RELATED_COLUMN_ID] from [_USER_CONSTRAINTS],[_USER_CONS_COLUMNS] where "
                  "([_USER_CONSTRAINTS].[RELATED_TABLE_NAME]='order_lines' and "
                  "[_USER_CONS_COLUMNS].[CONSTRAINT_ID]=[_USER_CONSTRAINTS].[CONSTRAINT_ID]) order by "
                  "[_USER_CONSTRAINTS].[RELATED_TABLE_NAME],[_USER_CONS_COLUMNS].[RELATED_COLUMN_ID]"),
-            (Table{{"order_lines", "order_id", "1"}, {"order_lines", "line", "2"}}));
+            (Table{{"order_lines", "order_id", "1"}, {"order_lines", "order_id", "1"},
+                   {"order_lines", "line", "2"}, {"order_lines", "line", "2"}}));
   // Foreign keys of order_lines: to orders(id) and products(id).
   EXPECT_EQ(Rows("select [_USER_CONSTRAINTS].[RELATED_TABLE_NAME],[_USER_CONS_COLUMNS].[RELATED_COLUMN_NAME],"
                  "[_USER_CONS_COLUMNS].[TABLE_NAME],[_USER_CONS_COLUMNS].[COLUMN_NAME],[_USER_CONS_COLUMNS]."
@@ -93,6 +95,15 @@ TEST_F(ServerCatalog, PrimaryAndForeignKeys) {
                  "[_USER_CONS_COLUMNS].[TABLE_NAME]='order_lines' and [_USER_CONSTRAINTS].[RELATED_TABLE_NAME]='orders'"
                  ") order by [_USER_CONS_COLUMNS].[COLUMN_ID]"),
             (Table{{"orders", "id", "order_lines", "order_id", "1"}}));
+  // The composite key of returns, in the order of the referring columns.
+  EXPECT_EQ(Rows("select [_USER_CONSTRAINTS].[RELATED_TABLE_NAME],[_USER_CONS_COLUMNS].[RELATED_COLUMN_NAME],"
+                 "[_USER_CONS_COLUMNS].[TABLE_NAME],[_USER_CONS_COLUMNS].[COLUMN_NAME],[_USER_CONS_COLUMNS]."
+                 "[COLUMN_ID] from [_USER_CONS_COLUMNS],[_USER_CONSTRAINTS] where "
+                 "([_USER_CONS_COLUMNS].[CONSTRAINT_ID]=[_USER_CONSTRAINTS].[CONSTRAINT_ID] and "
+                 "[_USER_CONS_COLUMNS].[TABLE_NAME]='returns' and [_USER_CONSTRAINTS].[RELATED_TABLE_NAME]="
+                 "'order_lines') order by [_USER_CONS_COLUMNS].[COLUMN_ID]"),
+            (Table{{"order_lines", "order_id", "returns", "order_id", "2"},
+                   {"order_lines", "line", "returns", "line", "3"}}));
 }
 
 TEST_F(ServerCatalog, SpecialColumnsWithCastToBoolean) {

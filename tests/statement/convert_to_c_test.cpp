@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "statement/convert_to_c.h"
+#include "statement/guid_bytes.h"
 #include "statement/locale_formats.h"
 #include "statement/text_form.h"
 
@@ -77,8 +78,8 @@ TEST_F(ToCTarget, TextFormsOfEachKind) {
   EXPECT_EQ(Wide(corvane::VDuration(-3723000)), u"-01:02:03");
   EXPECT_EQ(Wide(corvane::VDuration(86400000 + 60000)), u"00:01:00");  // hours modulo 24
   EXPECT_EQ(Narrow(corvane::VBlob({0x0A, 0xFF})), "0AFF");
-  EXPECT_EQ(Wide(corvane::VBoolean(true)), u"true");
-  EXPECT_EQ(Wide(corvane::VBoolean(false)), u"false");
+  EXPECT_EQ(Wide(corvane::VBoolean(true)), u"1");
+  EXPECT_EQ(Wide(corvane::VBoolean(false)), u"0");
   EXPECT_EQ(Wide(corvane::VLong(-42)), u"-42");
   EXPECT_EQ(Wide(corvane::VLong8(INT64_MIN)), u"-9223372036854775808");
   EXPECT_EQ(Wide(corvane::VByte(0)), u"0");
@@ -102,20 +103,27 @@ TEST_F(ToCTarget, TextFormsOfEachKind) {
   EXPECT_EQ(Wide(corvane::VReal(12.5)), u"12.5");
   corvane::VUUID u;
   for (int i = 0; i < 16; ++i) u.bytes[i] = static_cast<uint8_t>(i * 17);
-  EXPECT_EQ(Narrow(VValue(u)), "00112233445566778899AABBCCDDEEFF");
-  EXPECT_EQ(Narrow(VValue(Time(2024, 3, 1, 14 * 3600000 + 5 * 60000 + 9000))), "03/01/2024 14:05");
+  EXPECT_EQ(Narrow(VValue(u)), "00112233-4455-6677-8899-AABBCCDDEEFF");
+  // Times read the same whatever the locale: the date, the seconds, and the
+  // milliseconds only when there are some.
+  SetLocaleFormatsForTesting(MakeLocaleFormats(u"%d.%m.%Y", u"%I:%M %p", u','));
+  EXPECT_EQ(Narrow(VValue(Time(2024, 3, 1, 14 * 3600000 + 5 * 60000 + 9000))), "2024-03-01 14:05:09");
+  EXPECT_EQ(Narrow(VValue(Time(2024, 3, 1, 14 * 3600000 + 7))), "2024-03-01 14:00:00.007");
+  EXPECT_EQ(Narrow(VValue(Time(0, 0, 0, 9 * 3600000 + 1000))), "09:00:01");
   EXPECT_EQ(Wide(VValue(corvane::VString(u"h\u00e9"))), u"h\u00e9");
 }
 
-TEST_F(ToCTarget, TimeTextFollowsTheLocalePatterns) {
-  const VValue v(Time(2024, 3, 1, 9 * 3600000 + 5 * 60000 + 59000));
-  SetLocaleFormatsForTesting(MakeLocaleFormats(u"%d.%m.%Y", u"%T", u','));
-  EXPECT_EQ(Narrow(v), "01.03.2024 09:05");
+TEST_F(ToCTarget, DisplayTimeTextFollowsTheLocalePatterns) {
+  const corvane::VTime v = Time(2024, 3, 1, 9 * 3600000 + 5 * 60000 + 59000);
+  auto shown = [](const corvane::VTime& t, const LocaleFormats& f) {
+    TextScratch scratch;
+    return std::u16string(TimeText(t, f, scratch));
+  };
+  EXPECT_EQ(shown(v, MakeLocaleFormats(u"%d.%m.%Y", u"%T", u',')), u"01.03.2024 09:05");
   // A 12-hour pattern loses its marker, so the hours are written 0-23.
-  SetLocaleFormatsForTesting(MakeLocaleFormats(u"%D", u"%r", u'.'));
-  EXPECT_EQ(Narrow(VValue(Time(2024, 3, 1, 21 * 3600000))), "03/01/2024 21:00");
-  SetLocaleFormatsForTesting(MakeLocaleFormats(u"%F", u"%p %I:%M:%S", u'.'));
-  EXPECT_EQ(Narrow(v), "2024-03-01 09:05");
+  EXPECT_EQ(shown(Time(2024, 3, 1, 21 * 3600000), MakeLocaleFormats(u"%D", u"%r", u'.')),
+            u"03/01/2024 21:00");
+  EXPECT_EQ(shown(v, MakeLocaleFormats(u"%F", u"%p %I:%M:%S", u'.')), u"2024-03-01 09:05");
   EXPECT_EQ(MakeLocaleFormats(u"%Y/%m/%d", u"%H\u6642%M\u5206%S\u79d2", u'.').time_pattern,
             u"%H\u6642%M");
 }
@@ -389,7 +397,14 @@ TEST_F(ToCTarget, DateTimeStructures) {
   EXPECT_EQ(ts.day, 2);
   EXPECT_EQ(ts.hour, 1);
   EXPECT_EQ(ts.fraction, 45000000u);
-  Scalar<SQL_TIME_STRUCT>(kClassTime, corvane::VDuration(-1), Conversion::kOutOfRange);
+  // Read as a time of day, a span of 24 hours or more does not wrap around.
+  tm = Scalar<SQL_TIME_STRUCT>(kClassTime, corvane::VDuration(86400000 - 1000));
+  EXPECT_EQ(tm.hour, 23);
+  EXPECT_EQ(tm.second, 59);
+  Scalar<SQL_TIME_STRUCT>(kClassTime, corvane::VDuration(86400000), Conversion::kDatetimeOverflow);
+  Scalar<SQL_TIME_STRUCT>(kClassTime, corvane::VDuration(25 * 3600000), Conversion::kDatetimeOverflow);
+  Scalar<SQL_TIME_STRUCT>(kClassTime, corvane::VDuration(-1), Conversion::kDatetimeOverflow);
+  Scalar<SQL_TIMESTAMP_STRUCT>(kClassTimestamp, corvane::VDuration(-1), Conversion::kOutOfRange);
 
   // Texts are read as dates.
   d = Scalar<SQL_DATE_STRUCT>(kClassDate, VValue(corvane::VString(u"2023-12-31")));
@@ -441,10 +456,19 @@ TEST_F(ToCTarget, IntervalStructure) {
 TEST_F(ToCTarget, GuidAndUnknownTargets) {
   corvane::VUUID u;
   for (int i = 0; i < 16; ++i) u.bytes[i] = static_cast<uint8_t>(i);
+  // The stored bytes are in canonical order: Data1..Data3 are read as
+  // big-endian integers, the same as from the text form.
   SQLGUID g = Scalar<SQLGUID>(kClassGuid, VValue(u));
-  EXPECT_EQ(std::memcmp(&g, u.bytes.data(), 16), 0);
-  g = Scalar<SQLGUID>(kClassGuid, VValue(corvane::VString(u"00010203-0405-0607-0809-0a0b0c0d0e0f")));
-  EXPECT_EQ(std::memcmp(&g, u.bytes.data(), 16), 0);
+  EXPECT_EQ(g.Data1, 0x00010203u);
+  EXPECT_EQ(g.Data2, 0x0405);
+  EXPECT_EQ(g.Data3, 0x0607);
+  EXPECT_EQ(std::memcmp(g.Data4, u.bytes.data() + 8, 8), 0);
+  for (const char16_t* text : {u"00010203-0405-0607-0809-0a0b0c0d0e0f",
+                               u"{000102030405060708090A0B0C0D0E0F}"}) {
+    SQLGUID t = Scalar<SQLGUID>(kClassGuid, VValue(corvane::VString(text)));
+    EXPECT_EQ(std::memcmp(&t, &g, sizeof g), 0);
+  }
+  EXPECT_EQ(CanonicalGuidBytes(g), u.bytes);
   Scalar<SQLGUID>(kClassGuid, VValue(corvane::VString(u"0001")), Conversion::kInvalidText);
   Scalar<SQLGUID>(kClassGuid, corvane::VLong(1), Conversion::kNotPossible);
   int32_t x = 7;

@@ -35,6 +35,20 @@ TEST(StatementText, IdentifierQuotesBecomeBracketsButLiteralsStay) {
   EXPECT_EQ(Rewrite(u"SELECT 1 FROM \"t").text, u"SELECT 1 FROM \"t");
 }
 
+TEST(StatementText, DoubledQuotesInsideIdentifiersAreOneQuote) {
+  EXPECT_EQ(Rewrite(u"SELECT \"x\"\"y\" FROM t").text, u"SELECT [x\"y] FROM t");
+  EXPECT_EQ(Rewrite(u"CREATE TABLE t (\"col \"\"q\"\"\" INT)").text, u"CREATE TABLE t ([col \"q\"] INT)");
+  EXPECT_EQ(Rewrite(u"SELECT 1 AS `a``b`").text, u"SELECT 1 AS [a`b]");
+  // A closing bracket inside becomes a doubled one, as brackets escape it.
+  EXPECT_EQ(Rewrite(u"SELECT \"a]b\" FROM t").text, u"SELECT [a]]b] FROM t");
+  // The markers are counted by the same rule, in the quotes and after them.
+  auto r = Rewrite(u"SELECT \"a\"\"?\" , \"x]?\" FROM t WHERE c = ?");
+  EXPECT_EQ(r.text, u"SELECT [a\"?] , [x]]?] FROM t WHERE c = ?");
+  EXPECT_EQ(r.markers, 1);
+  EXPECT_EQ(CountParameterMarkers(u"SELECT [a]]?], ?"), 1);
+  EXPECT_EQ(CountParameterMarkers(u"SELECT \"a\"\"?\", ?"), 1);
+}
+
 TEST(StatementText, BackslashUnderscoreIsUnescapedOutsideLiteralsOnly) {
   auto r = Rewrite(u"SELECT * FROM a\\_b WHERE n LIKE 'x\\_y' AND m\\_n = 1");
   EXPECT_EQ(r.text, u"SELECT * FROM a_b WHERE n LIKE 'x\\_y' AND m_n = 1");
