@@ -27,6 +27,18 @@ void VFloat::Normalise() {
   if (sign_ == 0) sign_ = 1;
 }
 
+namespace {
+
+// Normalising lowers the exponent by the leading zero digits: a number whose
+// exponent would then fall below INT32_MIN cannot be represented.
+bool ExponentSurvivesNormalising(const std::string& digits, std::int32_t exponent) {
+  const std::size_t lead = std::min(digits.find_first_not_of('0'), digits.size());
+  return lead == digits.size() ||
+         static_cast<std::int64_t>(exponent) - static_cast<std::int64_t>(lead) >= INT32_MIN;
+}
+
+}  // namespace
+
 std::optional<VFloat> VFloat::FromParts(int sign, std::int32_t exponent, std::string_view digits) {
   if (sign < -1 || sign > 1) return std::nullopt;
   for (char c : digits)
@@ -36,12 +48,7 @@ std::optional<VFloat> VFloat::FromParts(int sign, std::int32_t exponent, std::st
   f.exponent_ = exponent;
   f.digits_.assign(digits);
   if (sign == 0) f.digits_.clear();
-  // Leading zero digits lower the exponent: it must not fall below INT32_MIN.
-  const std::size_t lead = std::min(f.digits_.find_first_not_of('0'), f.digits_.size());
-  if (lead < f.digits_.size() &&
-      static_cast<std::int64_t>(exponent) - static_cast<std::int64_t>(lead) < INT32_MIN) {
-    return std::nullopt;
-  }
+  if (!ExponentSurvivesNormalising(f.digits_, exponent)) return std::nullopt;
   f.Normalise();
   return f;
 }
@@ -64,9 +71,13 @@ bool VFloat::AssignPairs(int sign, std::int32_t exponent, const std::uint8_t* pa
     d[i + 1] = static_cast<char>('0' + pair % 10);
   }
   digits_.resize(static_cast<std::size_t>(count));
+  if (sign == 0) digits_.clear();
+  if (!ExponentSurvivesNormalising(digits_, exponent)) {
+    digits_.clear();
+    return false;
+  }
   sign_ = sign;
   exponent_ = exponent;
-  if (sign == 0) digits_.clear();
   Normalise();
   return true;
 }

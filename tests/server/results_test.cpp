@@ -193,7 +193,7 @@ TEST_F(ServerResults, DecoderReadsEveryKindFromAParameterBody) {
   auto rows = c().ReadRows(1, {VKind::Text});
   EXPECT_EQ(rows[0][0].text().ToUtf8(),
             "'AB','',-2,1,1,-1,'2024-03-01 00:00:01.500',X'',1.5,-300,1.0,3723004,"
-            "X'000102030405060708090A0B0C0D0E0F','hi',NULL");
+            "'00010203-0405-0607-0809-0a0b0c0d0e0f','hi',NULL");
 }
 
 TEST_F(ServerResults, UnrepresentableValuesAreFlaggedNotChanged) {

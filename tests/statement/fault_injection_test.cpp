@@ -38,7 +38,11 @@ std::string FirstState(SQLSMALLINT type, SQLHANDLE handle) {
 
 class FaultInjection : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { server_ = std::make_unique<DevServer>(); }
+  // The faults are placed by the requests and replies of the base protocol,
+  // so the server announces no capabilities here.
+  static void SetUpTestSuite() {
+    server_ = std::make_unique<DevServer>(std::vector<std::string>{"--no-capabilities"});
+  }
   static void TearDownTestSuite() { server_.reset(); }
   void SetUp() override {
     ASSERT_TRUE(server_ && server_->ok()) << (server_ ? server_->error() : "");
