@@ -20,6 +20,7 @@ class CHConnection : public CSQLHandle {
   ~CHConnection() override;
 
   CSQLHandle* _CreateChild(HandleKind kind) override;
+  std::shared_ptr<std::recursive_mutex> _CallLock() const override { return call_lock_; }
   AttributeCell* _GetAvailableAttribute(int32_t id, int16_t record, uint32_t access) override;
   void _SetAttribute(AttributeCell& cell, int32_t id, SQLPOINTER value, SQLLEN length,
                      int16_t record) override;
@@ -57,6 +58,7 @@ class CHConnection : public CSQLHandle {
  private:
   static std::array<AttributeCell, kAttributeCount> DefaultAttributes();
   std::array<AttributeCell, kAttributeCount> attributes_ = DefaultAttributes();
+  std::shared_ptr<std::recursive_mutex> call_lock_ = std::make_shared<std::recursive_mutex>();
 };
 
 }  // namespace kestrion

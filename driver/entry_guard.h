@@ -35,11 +35,29 @@ SQLRETURN WithCallLog(CSQLHandle& h, HandleKind kind, const std::source_location
 // Runs `body(T&)` on a registered handle of the given kind after clearing its
 // diagnostics; SQL_INVALID_HANDLE when the handle is null, unknown or of
 // another kind. Exceptions become HY001 or HY000 on the handle.
+// Holds the call lock of a handle's connection for one call (nothing for an
+// environment): threads sharing a connection take turns on its link.
+class CallLockHolder {
+ public:
+  explicit CallLockHolder(const CSQLHandle& h) : lock_(h._CallLock()) {
+    if (lock_) lock_->lock();
+  }
+  ~CallLockHolder() {
+    if (lock_) lock_->unlock();
+  }
+  CallLockHolder(const CallLockHolder&) = delete;
+  CallLockHolder& operator=(const CallLockHolder&) = delete;
+
+ private:
+  std::shared_ptr<std::recursive_mutex> lock_;
+};
+
 template <class T, class Body>
 SQLRETURN Guarded(SQLHANDLE handle, HandleKind kind, Body&& body,
                   std::source_location where = std::source_location::current()) noexcept {
   CSQLHandle* h = HandleRegistry::Find(handle, kind);
   if (h == nullptr) return SQL_INVALID_HANDLE;
+  const CallLockHolder held(*h);
   h->ClearDiagnostics();
   return WithCallLog(*h, kind, where, [&]() noexcept -> SQLRETURN {
     try {
@@ -58,6 +76,7 @@ SQLRETURN GuardedNoClear(SQLHANDLE handle, HandleKind kind, Body&& body,
                          std::source_location where = std::source_location::current()) noexcept {
   CSQLHandle* h = HandleRegistry::Find(handle, kind);
   if (h == nullptr) return SQL_INVALID_HANDLE;
+  const CallLockHolder held(*h);
   return WithCallLog(*h, kind, where, [&]() noexcept -> SQLRETURN {
     try {
       return std::forward<Body>(body)(static_cast<T&>(*h));

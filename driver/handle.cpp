@@ -161,6 +161,10 @@ CSQLHandle* CSQLHandle::_CreateChild(HandleKind) { return nullptr; }
 
 void CSQLHandle::_OnDiagnosticPosted(SqlState, std::u16string_view) {}
 
+std::shared_ptr<std::recursive_mutex> CSQLHandle::_CallLock() const {
+  return parent_ != nullptr ? parent_->_CallLock() : nullptr;
+}
+
 void CSQLHandle::_OnDiagnosticsCleared() {}
 
 corvane::VString DiagnosticRecord::FullText() const {

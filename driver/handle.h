@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <set>
 #include <string_view>
 #include <vector>
@@ -80,6 +82,11 @@ class CSQLHandle {
   virtual void _CopyLastDiagnostic(CSQLHandle& other);
   virtual CSQLHandle* _CreateChild(HandleKind kind);
   virtual void _OnDiagnosticPosted(SqlState state, std::u16string_view message);
+  // The lock that serialises calls on a connection and on its statements and
+  // descriptors, which share its link and its diagnostics; null for an
+  // environment. Held through a shared pointer so that a call that frees the
+  // connection can still release it.
+  virtual std::shared_ptr<std::recursive_mutex> _CallLock() const;
   virtual void _OnDiagnosticsCleared();
 
   // Connection options, copied from the parent at construction and set by
