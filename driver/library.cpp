@@ -24,6 +24,7 @@ __attribute__((destructor)) void OnLibraryUnload() {
   } catch (...) {
   }
   g_hidden_environment = nullptr;
+  HandleRegistry::ReleaseProcessState();
 }
 
 }  // namespace

@@ -20,11 +20,16 @@ struct ProcessState {
   int fail_at = 0;
 };
 
+// Not a static object: handles may still be freed from other libraries'
+// destructors after this library's static objects would be gone. The
+// library's unload hook releases it once nothing is left.
+ProcessState* g_state = nullptr;
+
 ProcessState& State() {
-  // Never destroyed: handles may still be freed from other libraries'
-  // destructors after this library's static objects would be gone.
-  static ProcessState* state = new ProcessState();
-  return *state;
+  static std::once_flag created;
+  std::call_once(created, [] { g_state = new ProcessState(); });
+  if (g_state == nullptr) g_state = new ProcessState();  // used again after a release
+  return *g_state;
 }
 
 // Shut-down, with the lock held: registry, keyword list, then the toolbox.
@@ -40,6 +45,17 @@ void ShutDownLocked(ProcessState& s) {
 }
 
 }  // namespace
+
+void HandleRegistry::ReleaseProcessState() {
+  ProcessState* s = g_state;
+  if (s == nullptr) return;
+  {
+    std::lock_guard<std::mutex> lock(s->lock);
+    ShutDownLocked(*s);
+  }
+  g_state = nullptr;
+  delete s;
+}
 
 HandleKind HandleRegistry::KindOf(const void* handle) {
   if (handle == nullptr) return HandleKind::None;

@@ -50,6 +50,10 @@ class HandleRegistry {
   static int StartCount();
   // Makes the next start-up fail at step 1-6 (for tests); 0 disables.
   static void FailNextStartUpAt(int step);
+  // Shuts the toolbox down and frees the process-wide state (the library's
+  // unload hook, once every handle is gone), so that loading and unloading
+  // the library again and again leaks nothing.
+  static void ReleaseProcessState();
 };
 
 }  // namespace kestrion

@@ -24,7 +24,7 @@ constexpr int kGap = 10;  // pixels between the anchor control, the buttons and 
 VString ConnectionStringOf(const Dialog& dialog) {
   VString text;
   const auto& keys = SettingKeys();
-  for (std::size_t slot = 1; slot < kSettingCount; ++slot) {
+  for (std::size_t slot = 1; slot < kDialogKeyCount; ++slot) {
     std::optional<VString> value = ReadControlValue(dialog, KeyControls()[slot]);
     if (!text.empty()) text += u';';
     text += keys[slot].name;

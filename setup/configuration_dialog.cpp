@@ -20,7 +20,7 @@ void FillFromDataSource(Dialog& dialog, const VString& name) {
   DataSourceStore& store = CurrentStore();
   const auto& keys = SettingKeys();
   WriteControlValue(dialog, KeyControls()[0], name);
-  for (std::size_t slot = 1; slot < kSettingCount; ++slot) {
+  for (std::size_t slot = 1; slot < kDialogKeyCount; ++slot) {
     std::optional<VString> value;
     if (!name.empty()) value = store.Read(name, keys[slot].name);
     if (!value || value->empty()) value = VString(keys[slot].default_value);
@@ -35,9 +35,16 @@ bool AcceptConfiguration(Dialog& dialog) {
   DataSourceStore& store = CurrentStore();
   const auto& keys = SettingKeys();
   std::array<std::optional<VString>, kSettingCount> values;
-  for (std::size_t slot = 0; slot < kSettingCount; ++slot) {
+  for (std::size_t slot = 0; slot < kDialogKeyCount; ++slot) {
     values[slot] = ReadControlValue(dialog, KeyControls()[slot]);
     if (values[slot] && values[slot]->empty()) values[slot].reset();
+  }
+  // Keys without a control keep what the data source had.
+  if (state.opening_name && !state.opening_name->empty()) {
+    for (std::size_t slot = kDialogKeyCount; slot < kSettingCount; ++slot) {
+      values[slot] = store.Read(*state.opening_name, keys[slot].name);
+      if (values[slot] && values[slot]->empty()) values[slot].reset();
+    }
   }
   const VString& name = values[0] ? *values[0] : VString();
 

@@ -112,8 +112,8 @@ DialogTemplate BuildLoginPrompt() {
 
 }  // namespace
 
-const std::array<int, 17>& KeyControls() {
-  static const std::array<int, 17> ids = {101, 103, 109, 111, 105, 107, 300, 113, 115,
+const std::array<int, kDialogKeyCount>& KeyControls() {
+  static const std::array<int, kDialogKeyCount> ids = {101, 103, 109, 111, 105, 107, 300, 113, 115,
                                           117, 121, 400, 119, 301, 920, 921, 922};
   return ids;
 }

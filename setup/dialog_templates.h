@@ -21,8 +21,10 @@ inline constexpr int kOpenQuery = 920, kMsAccess = 921, kWindev = 922;
 inline constexpr int kCompatibilityGroup = 506;
 }  // namespace control
 
-// The control of each key, in key-table order (DSN to Windev).
-const std::array<int, 17>& KeyControls();
+// The control of each key, in key-table order (DSN to Windev). The keys after
+// these (TLSVerify, TLSCAFile) have no control: the dialogs leave them alone.
+inline constexpr std::size_t kDialogKeyCount = 17;
+const std::array<int, kDialogKeyCount>& KeyControls();
 
 const DialogTemplate& ConfigurationDialogTemplate();
 const DialogTemplate& LoginPromptTemplate();

@@ -13,7 +13,7 @@ using corvane::VString;
 bool LoginPromptProcedure(Dialog& dialog, const DialogMessage& message) {
   SetupState& state = TheSetupState();
   if (message.kind == MessageKind::InitDialog) {
-    for (std::size_t slot = 1; slot < kSettingCount; ++slot) {
+    for (std::size_t slot = 1; slot < kDialogKeyCount; ++slot) {
       std::optional<VString>* value = state.slots[slot];
       WriteControlValue(dialog, KeyControls()[slot],
                         value ? *value : std::optional<VString>());
@@ -21,7 +21,7 @@ bool LoginPromptProcedure(Dialog& dialog, const DialogMessage& message) {
     state.accepted = 0;
   } else if (message.kind == MessageKind::Command && message.id == control::kOk &&
              message.notification == kClicked) {
-    for (std::size_t slot = 1; slot < kSettingCount; ++slot) {
+    for (std::size_t slot = 1; slot < kDialogKeyCount; ++slot) {
       std::optional<VString>* value = state.slots[slot];
       if (!value) continue;
       value->reset();

@@ -137,9 +137,12 @@ bool OnlyRowErrorsSince(const CHStatement& statement, std::size_t first) {
   return true;
 }
 
+// Byte-wise: structures of row-wise binding may place lengths at any address.
 void WriteLength(const FetchPointer& p, SQLLEN value, bool null) {
-  if (p.indicator != nullptr) *p.indicator = value;
-  if (!null && p.octet_length != nullptr && p.octet_length != p.indicator) *p.octet_length = value;
+  if (p.indicator != nullptr) std::memcpy(p.indicator, &value, sizeof value);
+  if (!null && p.octet_length != nullptr && p.octet_length != p.indicator) {
+    std::memcpy(p.octet_length, &value, sizeof value);
+  }
 }
 
 // Delivers the rowset that starts at 0-based row `first`; answers the

@@ -1,5 +1,7 @@
 #include "statement/parameters.h"
 
+#include <cstring>
+
 #include "driver/descriptor.h"
 #include "driver/statement.h"
 #include "statement/convert_from_c.h"
@@ -18,6 +20,12 @@ template <class T>
 T* Offset(T* p, std::int64_t bytes) {
   if (p == nullptr || bytes == 0) return p;
   return reinterpret_cast<T*>(reinterpret_cast<std::uintptr_t>(p) + bytes);
+}
+
+SQLLEN LoadLength(const SQLLEN* at) {
+  SQLLEN value = 0;
+  std::memcpy(&value, at, sizeof value);
+  return value;
 }
 
 }  // namespace
@@ -42,8 +50,10 @@ ParameterBuffer ApplicationParameter(CHStatement& statement, std::int16_t number
   p.data = Offset(static_cast<const std::uint8_t*>(r.data_ptr()), offset + set * data_step);
   const SQLLEN* indicator = Offset(r.indicator_ptr(), offset + set * length_step);
   const SQLLEN* length = Offset(r.octet_length_ptr(), offset + set * length_step);
-  if (indicator != nullptr) p.indicator = *indicator;
-  if (length != nullptr) p.length = *length;
+  // Arrays of structures may place lengths at any address (pyodbc packs its
+  // rows): read them byte-wise.
+  if (indicator != nullptr) p.indicator = LoadLength(indicator);
+  if (length != nullptr) p.length = LoadLength(length);
   p.charset = statement.charset;
   p.windev = statement.windev;
   return p;

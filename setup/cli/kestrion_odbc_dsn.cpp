@@ -176,10 +176,17 @@ int main(int argc, char** argv) {
 
   bool done = false;
   HeadlessToolkit toolkit([&](HeadlessDialog& dialog) {
-    for (const auto& a : assignments) WriteControlValue(dialog, KeyControls()[a.slot], a.value);
+    for (const auto& a : assignments) {
+      if (static_cast<std::size_t>(a.slot) < kDialogKeyCount) {
+        WriteControlValue(dialog, KeyControls()[a.slot], a.value);
+      }
+    }
     if (command == "show") {
       for (std::size_t slot = 0; slot < kSettingCount; ++slot) {
-        std::optional<VString> value = ReadControlValue(dialog, KeyControls()[slot]);
+        // Keys without a control in the dialog are shown as stored.
+        std::optional<VString> value =
+            slot < kDialogKeyCount ? ReadControlValue(dialog, KeyControls()[slot])
+                                   : CurrentStore().Read(name, SettingKeys()[slot].name);
         if (slot == static_cast<std::size_t>(Setting::PWD) && value && !value->empty()) {
           value = VString(u"********");
         }
@@ -205,6 +212,20 @@ int main(int argc, char** argv) {
   PrintMessages(toolkit.messages());
   if (command == "test") {
     done = !toolkit.messages().empty() && toolkit.messages().back().icon == MessageIcon::Information;
+  }
+  // Keys the dialog has no control for (TLSVerify, TLSCAFile) are written
+  // once the dialog has written the data source.
+  if (done && (command == "add" || command == "configure")) {
+    VString target = name;
+    for (const auto& a : assignments) {
+      if (a.slot == 0 && !a.value.empty()) target = a.value;  // a rename
+    }
+    for (const auto& a : assignments) {
+      if (static_cast<std::size_t>(a.slot) >= kDialogKeyCount &&
+          !CurrentStore().Write(target, SettingKeys()[static_cast<std::size_t>(a.slot)].name, a.value)) {
+        done = false;
+      }
+    }
   }
   return done ? 0 : 1;
 }
