@@ -90,7 +90,7 @@ void GetAttributeValue(CSQLHandle& handle, int32_t id, SQLPOINTER buffer, SQLLEN
 }
 
 SQLRETURN SetAttributeEntry(HandleKind kind, SQLHANDLE handle, int32_t id, SQLPOINTER value,
-                            SQLLEN length, int16_t record, std::source_location where) {
+                            SQLLEN length, int16_t record, const char* where) {
   return Guarded<CSQLHandle>(
       handle, kind,
       [&](CSQLHandle& h) {
@@ -102,7 +102,7 @@ SQLRETURN SetAttributeEntry(HandleKind kind, SQLHANDLE handle, int32_t id, SQLPO
 
 SQLRETURN GetAttributeEntry(HandleKind kind, SQLHANDLE handle, int32_t id, SQLPOINTER buffer,
                             SQLINTEGER buffer_length, SQLINTEGER* string_length, int16_t record,
-                            std::source_location where) {
+                            const char* where) {
   return Guarded<CSQLHandle>(
       handle, kind,
       [&](CSQLHandle& h) {

@@ -3,7 +3,6 @@
 // by driver code that reads or writes attributes with the internal modes.
 #pragma once
 
-#include <source_location>
 
 #include <cstdint>
 
@@ -27,9 +26,9 @@ void GetAttributeValue(CSQLHandle& handle, int32_t id, SQLPOINTER buffer, SQLLEN
 // `where` is the exported function, named in the driver log's call lines.
 SQLRETURN SetAttributeEntry(HandleKind kind, SQLHANDLE handle, int32_t id, SQLPOINTER value,
                             SQLLEN length, int16_t record,
-                            std::source_location where = std::source_location::current());
+                            const char* where = __builtin_FUNCTION());
 SQLRETURN GetAttributeEntry(HandleKind kind, SQLHANDLE handle, int32_t id, SQLPOINTER buffer,
                             SQLINTEGER buffer_length, SQLINTEGER* string_length, int16_t record,
-                            std::source_location where = std::source_location::current());
+                            const char* where = __builtin_FUNCTION());
 
 }  // namespace kestrion

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <new>
-#include <source_location>
 #include <utility>
 
 #include "driver/call_log.h"
@@ -15,20 +14,20 @@ namespace kestrion {
 // Runs `run()` and, once a driver log at debug level exists, writes the
 // call's line. `where` names the exported function that called the guard.
 template <class Run>
-SQLRETURN WithCallLog(CSQLHandle& h, HandleKind kind, const std::source_location& where,
+SQLRETURN WithCallLog(CSQLHandle& h, HandleKind kind, const char* where,
                       Run&& run) noexcept {
   if (!g_call_logging.load(std::memory_order_relaxed)) [[likely]] {
     const SQLRETURN result = run();
     // A connect may have opened the first log at debug level.
     if (g_call_logging.load(std::memory_order_relaxed)) [[unlikely]] {
-      LogCall(nullptr, where.function_name(), &h, kind, result);
+      LogCall(nullptr, where, &h, kind, result);
     }
     return result;
   }
   // Taken before the call, which may free the handle.
   const CallLogContext before = CallLogContextOf(h);
   const SQLRETURN result = run();
-  LogCall(&before, where.function_name(), &h, kind, result);
+  LogCall(&before, where, &h, kind, result);
   return result;
 }
 
@@ -54,7 +53,7 @@ class CallLockHolder {
 
 template <class T, class Body>
 SQLRETURN Guarded(SQLHANDLE handle, HandleKind kind, Body&& body,
-                  std::source_location where = std::source_location::current()) noexcept {
+                  const char* where = __builtin_FUNCTION()) noexcept {
   CSQLHandle* h = HandleRegistry::Find(handle, kind);
   if (h == nullptr) return SQL_INVALID_HANDLE;
   const CallLockHolder held(*h);
@@ -73,7 +72,7 @@ SQLRETURN Guarded(SQLHANDLE handle, HandleKind kind, Body&& body,
 // The same without clearing: for the functions that read diagnostics.
 template <class T, class Body>
 SQLRETURN GuardedNoClear(SQLHANDLE handle, HandleKind kind, Body&& body,
-                         std::source_location where = std::source_location::current()) noexcept {
+                         const char* where = __builtin_FUNCTION()) noexcept {
   CSQLHandle* h = HandleRegistry::Find(handle, kind);
   if (h == nullptr) return SQL_INVALID_HANDLE;
   const CallLockHolder held(*h);

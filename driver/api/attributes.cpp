@@ -13,7 +13,7 @@ namespace {
 // and read there, and whatever the connection reports is also posted on the
 // statement, where the application looks for it.
 SQLRETURN StatementQueryTimeout(SQLHSTMT handle, SQLPOINTER value, SQLLEN length, bool set,
-                                std::source_location where = std::source_location::current()) {
+                                const char* where = __builtin_FUNCTION()) {
   return Guarded<CHStatement>(handle, HandleKind::Statement, [&](CHStatement& statement) {
     CHConnection* connection = statement.connection();
     if (HandleRegistry::KindOf(connection) != HandleKind::Connection) {

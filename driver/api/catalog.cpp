@@ -9,7 +9,7 @@ namespace {
 
 template <class Body>
 SQLRETURN OnStatement(SQLHSTMT handle, Body&& body,
-                      std::source_location where = std::source_location::current()) {
+                      const char* where = __builtin_FUNCTION()) {
   return Guarded<CHStatement>(handle, HandleKind::Statement, std::forward<Body>(body), where);
 }
 
