@@ -44,6 +44,7 @@ bool SendFramed(CHConnection& connection, ReceiveBuffer& buffer, std::string_vie
   std::string id = RequestIdentifier(connection.connection_number, s.request_number);
   id += ' ';
   buffer.expected_prefix = VString::FromAscii(id);
+  s.interruption = Interruption();
   s.request_number = static_cast<std::int32_t>(static_cast<std::uint32_t>(s.request_number) + 1);
 
   std::vector<std::uint8_t>& out = s.send_buffer;
@@ -113,9 +114,23 @@ SqlState ServerErrorState(const VString& header) {
   return *state;
 }
 
+// Posts an error reply. The answer of a request the driver interrupted is
+// the interruption: HY008 after SQLCancel, HYT00 after the query time-out,
+// whatever the server calls it.
 void PostServerError(CHConnection& connection, const VString& header) {
   const std::int32_t native = ParseNative(GetReplyField(u"Error-Code", header));
   const SqlState state = ServerErrorState(header);
+  switch (connection.session.interruption.cause) {
+    case InterruptCause::kCancel:
+      connection.Post(SqlState::HY008, u"The statement was canceled.", native);
+      return;
+    case InterruptCause::kTimeout:
+      connection.Post(SqlState::HYT00,
+                      u"The query time-out expired; the server canceled the statement.", native);
+      return;
+    case InterruptCause::kNone:
+      break;
+  }
   constexpr std::u16string_view kDescription = u"Error-Description:";
   const std::size_t at = VString::FindFolded(header, kDescription);
   if (at != VString::npos && at > 0) {

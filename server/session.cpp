@@ -26,15 +26,23 @@ constexpr int kBodyTimeoutMs = 30000;
 // deferred-close: CLOSE-STATEMENT-IDS on any request closes those results.
 // execute-describes: the EXECUTE-STATEMENT reply describes every result as
 // PREPARE-STATEMENT would.
-constexpr const char* kCapabilities = "deferred-close execute-describes";
+// cancel: another connection may interrupt a request with CANCEL, naming the
+// Session-ID and Cancel-Key of the LOGIN reply.
+constexpr const char* kCapabilities = "deferred-close execute-describes cancel";
+
+SqlError Interrupted() { return {kSqlErrorBase + SQLITE_INTERRUPT, "interrupted", "HY008"}; }
 }  // namespace
 
-Session::Session(ClientLink& link, const ServerOptions& options, std::string database_path, int number)
-    : link_(link), options_(options), database_path_(std::move(database_path)), number_(number) {
+Session::Session(ClientLink& link, const ServerOptions& options, std::string database_path, int number,
+                 CancelRegistry& cancels)
+    : link_(link), options_(options), database_path_(std::move(database_path)), number_(number),
+      cancels_(cancels) {
   link_.set_body_timeout_ms(kBodyTimeoutMs);
 }
 
 Session::~Session() {
+  // No cancel may reach the connection once it is closed.
+  cancels_.Remove(number_);
   statements_.Clear();
   if (db_) sqlite3_close_v2(db_);
 }
@@ -52,12 +60,18 @@ bool Session::OpenDatabase(std::string& error) {
   // A statement that meets another session's lock waits for it; a wait that
   // runs out fails with SQLITE_BUSY, which the client may retry.
   InstallBusyWait(db_, options_.busy_timeout_ms);
+  interrupt_.Attach(db_);
   sqlite3_exec(db_, "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr);
   if (!CreateSystemTables(db_)) {
     error = sqlite3_errmsg(db_);
     return false;
   }
   return true;
+}
+
+Session::Next Session::Fail(const Request& req, const SqlError& error) {
+  const SqlError& reported = interrupt_.cancelled() ? Interrupted() : error;
+  return Fail(req, reported.code, reported.message, Next::kContinue, reported.sqlstate);
 }
 
 bool Session::Send() { return link_.SendAll(reply_.bytes().data(), reply_.bytes().size()); }
@@ -105,7 +119,10 @@ void Session::Run() {
     }
     if (status != ClientLink::HeaderStatus::kOk) break;
     Request req = ParseRequest(header);
-    if (Handle(req) == Next::kClose) {
+    interrupt_.Begin(req.id);
+    const Next next = Handle(req);
+    interrupt_.End();
+    if (next == Next::kClose) {
       if (req.command != "QUIT") link_.CloseGracefully();
       break;
     }
@@ -146,6 +163,8 @@ Session::Next Session::Handle(const Request& req) {
   Next next;
   if (cmd == "LOGIN") {
     next = Login(req);
+  } else if (cmd == "CANCEL" && options_.capabilities) {
+    next = Cancel(req);
   } else if (cmd == "QUIT") {
     reply_.Begin(req.id);
     reply_.EndHeader();
@@ -162,8 +181,13 @@ Session::Next Session::Handle(const Request& req) {
     if (!has_sql) {
       next = Fail(req, kBadRequest, "Missing or invalid STATEMENT-BASE64.");
     } else {
-      if (MentionsSystemTables(sql)) RefreshSystemTables(db_);
-      next = cmd == "PREPARE-STATEMENT" ? Prepare(req, sql) : Execute(req, sql, params);
+      const bool catalog = MentionsSystemTables(sql);
+      if (catalog && !Delay(options_.delay_catalog_ms)) {
+        next = Fail(req, Interrupted());
+      } else {
+        if (catalog) RefreshSystemTables(db_);
+        next = cmd == "PREPARE-STATEMENT" ? Prepare(req, sql) : Execute(req, sql, params);
+      }
     }
   } else if (cmd == "FETCH-RESULT") {
     next = Fetch(req);
@@ -202,7 +226,12 @@ Session::Next Session::Login(const Request& req) {
   reply_.Begin(req.id);
   reply_.Field("Server-Name", "kestrion-server");
   reply_.Field("Protocol-Version", "0.1a");
-  if (options_.capabilities) reply_.Field("Capabilities", kCapabilities);
+  if (options_.capabilities) {
+    reply_.Field("Capabilities", kCapabilities);
+    reply_.Field("Session-ID", static_cast<long long>(number_));
+    reply_.Field("Cancel-Key", cancel_key_);
+    cancels_.Add(number_, cancel_key_, &interrupt_);
+  }
   reply_.EndHeader();
   return Send() ? Next::kContinue : Next::kClose;
 }
@@ -292,6 +321,7 @@ ResultSet* Session::FindResult(const Request& req, std::string& error) {
 }
 
 Session::Next Session::Fetch(const Request& req) {
+  if (!Delay(options_.delay_fetch_ms)) return Fail(req, Interrupted());
   std::string error;
   ResultSet* r = FindResult(req, error);
   if (!r) return Fail(req, kUnknownStatement, error);
@@ -323,6 +353,24 @@ void Session::CloseListed(const std::string& ids) {
     if (r.ec == std::errc() && r.ptr == ids.data() + end) kept_.erase(id);
     at = end + 1;
   }
+}
+
+Session::Next Session::Cancel(const Request& req) {
+  const auto session = req.FindInt("SESSION-ID");
+  const std::string* key = req.Find("CANCEL-KEY");
+  const std::string* request = req.Find("REQUEST-ID");
+  // The answer is the same whether anything matched: it tells no one
+  // whether a session or a key exists.
+  const bool matched = session && key && request && *session >= INT32_MIN && *session <= INT32_MAX &&
+                       cancels_.Cancel(static_cast<int>(*session), *key, *request);
+  Log(LogLevel::kDebug, "client " + std::to_string(number_) + ": cancel of session " +
+                            (session ? std::to_string(*session) : std::string("?")) +
+                            (matched ? "" : " ignored (no such session or wrong key)"));
+  reply_.Begin(req.id);
+  reply_.EndHeader();
+  if (!Send()) return Next::kClose;
+  // A connection that only came to cancel ends here.
+  return logged_in_ ? Next::kContinue : Next::kClose;
 }
 
 Session::Next Session::Close(const Request& req) {
