@@ -170,6 +170,14 @@ TEST_P(Capabilities, ColumnTypesAndSizes) {
     read += piece;
   }
   EXPECT_EQ(read, long_text);
+  // The catalog reports the long columns as results describe them.
+  SQLFreeStmt(stmt, SQL_CLOSE);
+  ASSERT_EQ(SQLColumnsW(stmt, nullptr, 0, nullptr, 0, (SQLWCHAR*)u"k", SQL_NTS, nullptr, 0), SQL_SUCCESS);
+  const auto rows = AllRows(stmt);
+  ASSERT_EQ(rows.size(), 14u);
+  EXPECT_EQ(rows[11][4], std::to_string(SQL_CHAR));
+  EXPECT_EQ(rows[12][4], std::to_string(SQL_LONGVARCHAR));
+  EXPECT_EQ(rows[13][4], std::to_string(SQL_LONGVARBINARY));
 }
 
 INSTANTIATE_TEST_SUITE_P(Server, Capabilities, ::testing::Bool(),
