@@ -206,6 +206,10 @@ SQLRETURN DescribeParameter(CHStatement& statement, SQLUSMALLINT parameter, SQLS
       answer_type = t;
       answer_size = ColumnSizeOf(r);
       answer_digits = DecimalDigits(r, OdbcVersion(statement));
+      // A floating parameter keeps the fractional digits of a double:
+      // applications that bind decimals by the description (pyodbc's
+      // fast_executemany) must not find it unable to hold a fraction.
+      if (t == SQL_DOUBLE || t == SQL_REAL) answer_digits = 15;
     }
   }
   if (type != nullptr) *type = answer_type;
