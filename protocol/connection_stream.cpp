@@ -196,7 +196,7 @@ void PostLinkFailure(CHConnection& connection, std::u16string_view what) {
       break;
     case LinkFailure::kCanceled:
       message += u" The statement was canceled; the connection was closed, as the server "
-                 u"cannot cancel a request and keep the link.";
+                 u"could not cancel the request on it.";
       connection.Post(SqlState::HY008, message);
       break;
     case LinkFailure::kNoLink:
