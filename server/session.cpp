@@ -269,7 +269,19 @@ Session::Next Session::Execute(const Request& req, const std::string& sql,
                                const std::vector<corvane::VValue>& params) {
   KeptStatement kept;
   SqlError error;
-  if (!ExecuteBatch(db_, sql, params, kept.results, error, &statements_)) return Fail(req, error);
+  const bool in_transaction = !sqlite3_get_autocommit(db_);
+  if (!ExecuteBatch(db_, sql, params, kept.results, error, &statements_)) {
+    if (in_transaction && sqlite3_get_autocommit(db_)) {
+      // SQLite rolled the whole transaction back (an interrupted change does
+      // that). The client still counts on an open one: a new, empty one is
+      // opened, so that what it runs next is not committed on its own.
+      sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+      SqlError reported = interrupt_.cancelled() ? Interrupted() : error;
+      reported.message += "; the open transaction was rolled back";
+      return Fail(req, reported.code, reported.message, Next::kContinue, reported.sqlstate);
+    }
+    return Fail(req, error);
+  }
   long long page = kDefaultPageSize;
   if (auto p = req.FindInt("FIRST-PAGE-SIZE"); p && *p > 0) page = *p;
 

@@ -114,3 +114,36 @@ TEST(ServerCancel, NotOfferedWithoutCapabilities) {
   RawReply r = c.Request("CANCEL", {"SESSION-ID: 1", "CANCEL-KEY: 00", "REQUEST-ID: 0.0"});
   EXPECT_EQ(r.Field("Error-Code"), "3001");
 }
+
+TEST(ServerCancel, AnInterruptedChangeInsideATransactionLeavesAnEmptyTransactionOpen) {
+  DevServer server;
+  ASSERT_TRUE(server.ok()) << server.error();
+  RawClient c(server.port());
+  RawReply login = c.Login();
+  ASSERT_TRUE(login.ok);
+  auto update = [&](const std::string& sql) {
+    RawReply r = c.Execute(sql);
+    EXPECT_TRUE(r.ok) << sql << "\n" << r.header;
+    if (r.ok) c.ReadBytesExact(4);
+  };
+  update("CREATE TABLE t (x INTEGER)");
+  update("START TRANSACTION");
+  update("INSERT INTO t VALUES (1)");
+  const std::string id = c.Send(
+      "EXECUTE-STATEMENT", {"STATEMENT-BASE64: " + B64("INSERT INTO t " + kEndless.substr(0, kEndless.find(" SELECT count")) +
+                                                       " SELECT x FROM c"),
+                            "OUTPUT-MODE: RELEASE"});
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  Cancel(server.port(), login.Field("Session-ID"), login.Field("Cancel-Key"), id);
+  RawReply interrupted = c.Read();
+  EXPECT_EQ(interrupted.Field("Error-SQLState"), "HY008") << interrupted.header;
+  EXPECT_NE(interrupted.header.find("the open transaction was rolled back"), std::string::npos)
+      << interrupted.header;
+  // The first insert went with the transaction; what comes next is in a
+  // new one, which the client's ROLLBACK undoes.
+  update("INSERT INTO t VALUES (2)");
+  update("ROLLBACK");
+  RawReply count = c.Execute("SELECT count(*) FROM t");
+  ASSERT_TRUE(count.ok) << count.header;
+  EXPECT_EQ(c.ReadRows(1, {corvane::VKind::Long8})[0][0].integer(), 0);
+}
