@@ -13,6 +13,7 @@ cat > "$conf/odbcinst.ini" <<INI
 Description = Kestrion ODBC driver
 Driver = $root/$build/lib/libkestrionodbc.so
 Setup = $root/$build/lib/libkestrionodbc.so
+Threading = 2
 UsageCount = 1
 INI
 [ -f "$conf/odbc.ini" ] || : > "$conf/odbc.ini"

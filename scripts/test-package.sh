@@ -73,6 +73,7 @@ check "the development server is in /usr/bin" test -x /usr/bin/kestrion-server
 check "the user guide is in /usr/share/doc" test -f /usr/share/doc/kestrion-odbc/user-guide.md
 check "the driver is registered as Kestrion" grep -q "^Driver *= *$driver" <(odbcinst -q -d -n Kestrion)
 check "the registration names the library as Setup" grep -q "^Setup *= *$driver" <(odbcinst -q -d -n Kestrion)
+check "the registration has unixODBC serialise the calls of each connection" grep -q "^Threading *= *2" <(odbcinst -q -d -n Kestrion)
 
 /usr/bin/kestrion-server --sample --listen 127.0.0.1:0 --port-file "$work/port" \
   --user demo:demo >"$work/server.log" 2>&1 &

@@ -1,6 +1,7 @@
 #include "statement/transaction.h"
 
 #include "driver/connection.h"
+#include "driver/entry_guard.h"
 #include "driver/environment.h"
 #include "driver/statement.h"
 #include "statement/close_statement.h"
@@ -95,6 +96,9 @@ SQLRETURN EndTransaction(CSQLHandle& handle, SQLSMALLINT completion) {
     for (CSQLHandle* child : handle.Children()) {
       if (child->kind() != HandleKind::Connection) continue;
       auto& connection = static_cast<CHConnection&>(*child);
+      // Each connection's transaction ends between the calls other threads
+      // make on that connection, never inside one of their exchanges.
+      const CallLockHolder held(connection);
       const std::size_t before = connection.diagnostics().size();
       EndOnConnection(connection, completion);
       if (ErrorSince(connection, before)) handle.Post(SqlState::HY000, u"ChildHandle error.");

@@ -1,4 +1,6 @@
 // SQLAllocHandle, SQLFreeHandle and SQLFreeStmt.
+#include <optional>
+
 #include "driver/connection.h"
 #include "driver/descriptor.h"
 #include "driver/entry_guard.h"
@@ -10,10 +12,16 @@ namespace kestrion {
 
 SQLRETURN AllocHandle(SQLSMALLINT type, SQLHANDLE input, SQLHANDLE* output) {
   CSQLHandle* parent = nullptr;
+  // A statement or descriptor is allocated under its connection's call lock:
+  // clearing the connection's diagnostics while another thread's statement
+  // call is reading its reply would drop that call's error, which reaches the
+  // statement through the connection's records.
+  std::optional<CallLockHolder> held;
   if (type != SQL_HANDLE_ENV) {
     HandleKind input_kind = HandleRegistry::KindOf(input);
     if (input_kind == HandleKind::None) return SQL_INVALID_HANDLE;
     parent = static_cast<CSQLHandle*>(input);
+    held.emplace(*parent);
     parent->ClearDiagnostics();
     HandleKind required = HandleKind::None;
     if (type == SQL_HANDLE_DBC) required = HandleKind::Environment;

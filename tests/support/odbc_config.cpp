@@ -14,11 +14,15 @@ PrivateOdbcConfig::PrivateOdbcConfig() {
   if (mkdtemp(templ) == nullptr) throw std::runtime_error("mkdtemp failed");
   dir_ = templ;
   std::ofstream inst(odbcinst_ini());
+  // Registered as the package registers it: Threading = 2 has unixODBC
+  // serialise the calls on each connection, which its own records need when
+  // threads share a connection.
   for (const char* name : {"Kestrion", "Kestrion ODBC Driver"}) {
     inst << "[" << name << "]\n"
          << "Description = Kestrion ODBC driver under test\n"
          << "Driver = " << KESTRION_DRIVER_PATH << "\n"
          << "Setup = " << KESTRION_DRIVER_PATH << "\n"
+         << "Threading = 2\n"
          << "UsageCount = 1\n\n";
   }
   inst.close();
