@@ -49,7 +49,10 @@ bool OpenStream(CHConnection& connection, StreamMode mode) {
     s.failure = LinkFailure::kNoLink;
     return false;
   }
-  if (!s.LinkAlive()) return Fail(s, LinkFailure::kLost);
+  // Before writing, a link the server closed is found without sending into
+  // it. A read needs no probe: a closed link answers the read itself, after
+  // any bytes the server sent before closing.
+  if (mode == StreamMode::Writing && !s.LinkAlive()) return Fail(s, LinkFailure::kLost);
   s.mode = mode;
   return true;
 }
