@@ -17,6 +17,11 @@ inline constexpr std::string_view kCapabilityDeferredClose = "deferred-close";
 // PREPARE-STATEMENT reply, so SQLExecDirectW may skip the prepare.
 inline constexpr std::string_view kCapabilityExecuteDescribes = "execute-describes";
 
+// The server reads requests while earlier ones are still being answered and
+// answers each in turn, so several requests may leave in one send before the
+// first reply is read (the sets of a parameter array).
+inline constexpr std::string_view kCapabilityPipeline = "pipeline";
+
 class ServerCapabilities {
  public:
   // The words of the field in a LOGIN reply header; none when it is absent.
@@ -28,17 +33,19 @@ class ServerCapabilities {
   const std::vector<std::string>& words() const { return words_; }
   void Clear() {
     words_.clear();
-    deferred_close_ = execute_describes_ = false;
+    deferred_close_ = execute_describes_ = pipeline_ = false;
   }
 
   // The capabilities the driver uses, looked up once.
   bool deferred_close() const { return deferred_close_; }
   bool execute_describes() const { return execute_describes_; }
+  bool pipeline() const { return pipeline_; }
 
  private:
   std::vector<std::string> words_;  // lower case
   bool deferred_close_ = false;
   bool execute_describes_ = false;
+  bool pipeline_ = false;
 };
 
 }  // namespace kestrion

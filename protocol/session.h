@@ -61,6 +61,9 @@ struct Session {
   // each request and the whole of its reply (resynchronisation included).
   std::optional<DeadlineClock::time_point> deadline;
   bool resynchronising = false;
+  // Resynchronisations so far: one during a run of pipelined requests means
+  // the replies still awaited were skipped with everything else.
+  std::uint32_t resynchronisations = 0;
   LinkFailure failure = LinkFailure::kNone;
   // Set when the link was lost while connected (closed, failed, timed out,
   // or out of step beyond repair). Calls that need the server then answer

@@ -26,7 +26,9 @@ constexpr int kBodyTimeoutMs = 30000;
 // deferred-close: CLOSE-STATEMENT-IDS on any request closes those results.
 // execute-describes: the EXECUTE-STATEMENT reply describes every result as
 // PREPARE-STATEMENT would.
-constexpr const char* kCapabilities = "deferred-close execute-describes";
+// pipeline: requests are read while earlier ones are answered, each reply in
+// turn, so a client may send several before reading the first reply.
+constexpr const char* kCapabilities = "deferred-close execute-describes pipeline";
 }  // namespace
 
 Session::Session(ClientLink& link, const ServerOptions& options, std::string database_path, int number)
@@ -60,7 +62,7 @@ bool Session::OpenDatabase(std::string& error) {
   return true;
 }
 
-bool Session::Send() { return link_.SendAll(reply_.bytes().data(), reply_.bytes().size()); }
+bool Session::Send() { return link_.SendReply(reply_.bytes().data(), reply_.bytes().size()); }
 
 Session::Next Session::Fail(const Request& req, int code, const std::string& text, Next next,
                             std::string_view sqlstate) {
@@ -110,6 +112,7 @@ void Session::Run() {
       break;
     }
   }
+  link_.Flush();
   EndSession();
 }
 
