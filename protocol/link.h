@@ -53,8 +53,9 @@ class Link {
   bool WriteAll(const void* src, std::size_t n, std::int64_t stall_ms = -1,
                 std::size_t* total = nullptr);
 
-  // The liveness probe: a zero-byte send on the plain socket (skipped under
-  // TLS) and a peek that finds end-of-stream when the server closed the link.
+  // The liveness probe: a peek at the socket (under TLS too) that finds
+  // end-of-stream when the server closed the link, or the error of a reset
+  // or failed socket; one system call.
   bool IsAlive();
 
   int fd() const { return fd_; }

@@ -37,7 +37,10 @@ std::string AppendFramed(CHConnection& connection, std::vector<std::uint8_t>& ou
   Session& s = connection.session;
   std::string id = RequestIdentifier(connection.connection_number, s.request_number);
   id += ' ';
-  s.request_number = static_cast<std::int32_t>(static_cast<std::uint32_t>(s.request_number) + 1);
+  const auto next = static_cast<std::int32_t>(static_cast<std::uint32_t>(s.request_number) + 1);
+  // A probe made before this request was framed still stands for its send.
+  if (s.alive_before_request == s.request_number) s.alive_before_request = next;
+  s.request_number = next;
   const std::size_t needed = out.size() + id.size() + header.size() + kBlankLine.size() + body.size();
   if (needed > out.capacity()) out.reserve(std::max(needed, 2 * out.capacity()));
   Append(out, id);
