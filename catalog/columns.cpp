@@ -30,6 +30,9 @@ constexpr std::array<LocalColumn, 18> kColumns = {{
     {"ORDINAL_POSITION", "VK_LONG"},  {"IS_NULLABLE", "VK_TEXT"},
 }};
 
+// The server's type code of unbounded text (TEXT, CLOB).
+constexpr int64_t kUnboundedTextCode = 14;
+
 VValue NullText() { return VValue::Null(corvane::VKind::Text); }
 
 // The type a column is reported with, once its bind type is known, as
@@ -101,7 +104,12 @@ bool BuildColumnRow(TypeOracle* oracle, const ColumnFlags& flags, LocalRow& row,
   // A type code the driver does not know is reported as SQL_UNKNOWN_TYPE
   // with no name and no sizes.
   const TypeOracle::Answer a = oracle->Bind(bind_type);
-  const ReportedTypes reported = ReportedType(a.concise_type, a.datetime_sub, access, flags.odbc_version);
+  ReportedTypes reported = ReportedType(a.concise_type, a.datetime_sub, access, flags.odbc_version);
+  // Unbounded text and byte strings are long data, as results describe them.
+  int16_t long_type = 0;
+  if (t == SQL_WCHAR && code == kUnboundedTextCode) long_type = access ? SQL_WLONGVARCHAR : SQL_LONGVARCHAR;
+  if (t == SQL_BINARY) long_type = SQL_LONGVARBINARY;
+  if (long_type != 0) reported.data_type = reported.sql_data_type = long_type;
   const std::u16string_view type_name = SqlTypeName(a.concise_type);
 
   row.push_back(NullText());

@@ -89,11 +89,13 @@ struct Derivation {
 // sizes from the record's octet length.
 bool DeriveFromType(int16_t type, int64_t octet_length, Derivation& out) {
   switch (type) {
-    case kClassGuid: out = {32, 32, 2}; return true;
+    // Display sizes follow the text forms: a GUID as
+    // "xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx", a bit as "1" or "0".
+    case kClassGuid: out = {36, 32, 2}; return true;
     case kClassWChar:
     case kClassBinary:
     case kClassChar: out = {Saturate32(octet_length), Saturate16(octet_length), 0}; return true;
-    case kClassBit: out = {5, 1, 2}; return true;
+    case kClassBit: out = {1, 1, 2}; return true;
     case kClassTinyInt: out = {3, 3, 2}; return true;
     case kClassBigInt: out = {19, 19, 2}; return true;
     case kClassNumeric: out = {15, 16, 10}; return true;

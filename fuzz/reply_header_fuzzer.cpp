@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   lists.ReadDescription(header, true, true);
   for (kestrion::ReplyList* list :
        {&lists.column_count, &lists.column_types, &lists.column_aliases,
-        &lists.column_updateability, &lists.result_type, &lists.row_count,
+        &lists.column_updateability, &lists.column_sizes, &lists.result_type, &lists.row_count,
         &lists.parameter_types})
     Consume(*list);
   return 0;

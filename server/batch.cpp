@@ -145,7 +145,13 @@ void DescribeColumns(sqlite3_stmt* s, int n, ResultSet& r, bool undeclared_as_un
     const char* name = sqlite3_column_name(s, i);
     c.alias = name ? name : "";
     const char* decl = sqlite3_column_decltype(s, i);
-    c.kind = decl ? ColumnTypeFromDeclared(decl).kind : VKind::Unknown;
+    if (decl != nullptr) {
+      const ColumnType declared = ColumnTypeFromDeclared(decl);
+      c.kind = declared.kind;
+      c.declared_size = DeclaredSize(declared);
+    } else {
+      c.kind = VKind::Unknown;
+    }
     if (c.kind == VKind::Unknown && !undeclared_as_unknown) c.kind = VKind::Text;
     const char* origin = sqlite3_column_origin_name(s, i);
     if (origin) c.origin = origin;

@@ -84,4 +84,16 @@ ColumnType ColumnTypeFromDeclared(std::string_view declared) {
   return out;
 }
 
+std::int32_t DeclaredSize(const ColumnType& type) {
+  switch (type.kind) {
+    case VKind::Text:
+      return type.data_length == kUnbounded ? kUnbounded : type.data_length / 2;
+    case VKind::Blob:
+    case VKind::Image:
+      return type.data_length;
+    default:
+      return 0;
+  }
+}
+
 }  // namespace kestrion::server

@@ -19,4 +19,9 @@ struct ColumnType {
 // A missing or unrecognised declaration gives kind Unknown, code 14.
 ColumnType ColumnTypeFromDeclared(std::string_view declared);
 
+// The size a declaration gives a result column: characters for bounded text
+// (VARCHAR(40) gives 40), 2147483647 for unbounded text and byte strings, 0
+// for kinds without a size.
+std::int32_t DeclaredSize(const ColumnType& type);
+
 }  // namespace kestrion::server

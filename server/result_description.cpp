@@ -23,8 +23,9 @@ std::string QuoteAlias(const std::string& a) {
   return "[" + b + "]";
 }
 
-void DescribeResults(Reply& reply, const std::vector<ResultSet>& results, bool row_counts) {
-  std::string counts, types, aliases, updatable, result_types, rows;
+void DescribeResults(Reply& reply, const std::vector<ResultSet>& results, bool row_counts,
+                     bool sizes) {
+  std::string counts, types, declared_sizes, aliases, updatable, result_types, rows;
   bool ascii = true;
   auto add = [](std::string& list, std::string_view item) {
     if (!list.empty()) list.push_back(' ');
@@ -34,6 +35,7 @@ void DescribeResults(Reply& reply, const std::vector<ResultSet>& results, bool r
     if (!r.row_set) {
       add(counts, "1");
       add(types, "VK_LONG");
+      add(declared_sizes, "0");
       add(aliases, "Update-Count");
       add(updatable, "N");
       add(result_types, "Update-Count");
@@ -43,6 +45,7 @@ void DescribeResults(Reply& reply, const std::vector<ResultSet>& results, bool r
     add(counts, std::to_string(r.columns.size()));
     for (const ResultColumn& c : r.columns) {
       add(types, corvane::KindName(c.kind));
+      add(declared_sizes, std::to_string(c.declared_size));
       for (unsigned char ch : c.alias)
         if (ch < 0x20 || ch >= 0x7F) ascii = false;
       add(aliases, QuoteAlias(c.alias));
@@ -56,6 +59,7 @@ void DescribeResults(Reply& reply, const std::vector<ResultSet>& results, bool r
   if (ascii) reply.Field("Column-Aliases", aliases);
   else reply.Field("Column-Aliases-Base64", corvane::Base64Encode(std::string_view(aliases)));
   reply.Field("Column-Updateability", updatable);
+  if (sizes) reply.Field("Column-Sizes", declared_sizes);
   reply.Field("Result-Type", result_types);
   if (row_counts) reply.Field("Row-Count", rows);
 }

@@ -17,8 +17,10 @@ namespace kestrion::server {
 std::string QuoteAlias(const std::string& alias);
 
 // Adds the description fields of `results` to the reply; with `row_counts`,
-// also "Row-Count". Aliases that are not plain printable ASCII make the whole
+// also "Row-Count"; with `sizes`, also "Column-Sizes" (the declared size of
+// each column, 0 for an update count). Aliases that are not plain printable ASCII make the whole
 // list go as "Column-Aliases-Base64".
-void DescribeResults(Reply& reply, const std::vector<ResultSet>& results, bool row_counts);
+void DescribeResults(Reply& reply, const std::vector<ResultSet>& results, bool row_counts,
+                     bool sizes);
 
 }  // namespace kestrion::server

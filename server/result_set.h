@@ -16,6 +16,10 @@ struct ResultColumn {
   std::string alias;            // UTF-8
   corvane::VKind kind = corvane::VKind::Text;
   std::string origin;           // base column name when the result is updatable
+  // The size the column's declaration gives: characters of VARCHAR(n) and
+  // the like, 2147483647 for unbounded text and byte strings (TEXT, BLOB...),
+  // 0 when the declaration names no size (numbers, dates, expressions).
+  std::int32_t declared_size = 0;
 };
 
 struct ResultSet {

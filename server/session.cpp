@@ -222,7 +222,7 @@ Session::Next Session::Prepare(const Request& req, const std::string& sql) {
   SqlError error;
   if (!DescribeBatch(db_, sql, results, error)) return Fail(req, error);
   reply_.Begin(req.id);
-  DescribeResults(reply_, results, false);
+  DescribeResults(reply_, results, false, options_.capabilities);
   const std::string* describe = req.Find("describe-parameters");
   if (describe && (*describe == "Y" || *describe == "y")) {
     std::vector<std::string> kinds = DescribeParameterKinds(db_, sql);
@@ -256,7 +256,7 @@ Session::Next Session::Execute(const Request& req, const std::string& sql,
   }
 
   reply_.Begin(req.id);
-  DescribeResults(reply_, kept.results, true);
+  DescribeResults(reply_, kept.results, true, options_.capabilities);
   reply_.Field("Statement-ID", id);
   std::size_t sent = 0;
   const ResultSet* first = kept.results.empty() ? nullptr : &kept.results.front();

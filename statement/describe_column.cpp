@@ -15,12 +15,44 @@ namespace {
 constexpr std::size_t kNameChars = 1023;   // longest name answered
 constexpr std::int64_t kAttributeBytes = 512;
 
-// The column size answered for a record: its octet length, except for a
-// timestamp, whose size counts the characters of its text with the
-// fractional seconds.
+// The column size of long text and byte strings.
+constexpr SQLULEN kLongSize = 2147483647;
+
+// The column size answered for a record: the precision of a number, the
+// characters of the text form of a date, time, timestamp or GUID, and the
+// octet length of text and byte strings.
 SQLULEN ColumnSizeOf(const DescriptorRecord& r) {
-  if (r.concise_type() == SQL_TYPE_TIMESTAMP) return kTimestampChars;
-  return static_cast<SQLULEN>(std::max<SQLLEN>(r.octet_length(), 0));
+  switch (r.concise_type()) {
+    case kClassBit: return 1;
+    case kClassTinyInt: return 3;
+    case kClassSmallInt: return 5;
+    case kClassInteger: return 10;
+    case kClassBigInt: return 19;
+    case kClassReal: return 7;
+    case kClassDouble: return 15;
+    case kClassDate: return 10;   // yyyy-mm-dd
+    case kClassTime: return 8;    // hh:mm:ss
+    case kClassTimestamp: return kTimestampChars;
+    case kClassGuid: return 36;   // xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx
+    default: return static_cast<SQLULEN>(std::max<SQLLEN>(r.octet_length(), 0));
+  }
+}
+
+// Whether a result column holds long data (see StatementState::long_columns).
+bool IsLongColumn(const CHStatement& statement, SQLUSMALLINT column) {
+  const std::vector<bool>& long_columns = statement.state.long_columns;
+  return column < long_columns.size() && long_columns[column];
+}
+
+// The long type answered for a long column's type (SQL_WCHAR, SQL_CHAR or
+// SQL_BINARY); other types as they are.
+std::int64_t LongType(std::int64_t type) {
+  switch (type) {
+    case SQL_WCHAR: return SQL_WLONGVARCHAR;
+    case SQL_CHAR: return SQL_LONGVARCHAR;
+    case SQL_BINARY: return SQL_LONGVARBINARY;
+    default: return type;
+  }
 }
 
 std::int32_t ColAttributeField(SQLUSMALLINT field) {
@@ -89,7 +121,14 @@ SQLRETURN DescribeColumn(CHStatement& statement, SQLUSMALLINT column, SQLWCHAR* 
   }
   std::int16_t answer_type = r.concise_type();
   SQLULEN answer_size = ColumnSizeOf(r);
-  if (answer_type == SQL_WCHAR) {
+  const bool long_text = answer_type == SQL_WCHAR && IsLongColumn(statement, column) &&
+                         !statement.open_query && !statement.access_compatible;
+  if (long_text) {
+    answer_type = statement.windev ? SQL_LONGVARCHAR : SQL_WLONGVARCHAR;
+    answer_size = kLongSize;
+  } else if (answer_type == SQL_BINARY && IsLongColumn(statement, column)) {
+    answer_type = SQL_LONGVARBINARY;
+  } else if (answer_type == SQL_WCHAR) {
     if (statement.windev) {
       answer_type = SQL_CHAR;
       answer_size = 255;
@@ -144,6 +183,9 @@ SQLRETURN ColumnAttribute(CHStatement& statement, SQLUSMALLINT column, SQLUSMALL
                        : cell->kind == CellKind::Int32 ? cell->AsInt32()
                                                        : cell->value;
   if (id == SQL_DESC_CONCISE_TYPE) value = ConciseTypeAnswer(statement, value);
+  if ((id == SQL_DESC_CONCISE_TYPE || id == SQL_DESC_TYPE) && IsLongColumn(statement, column)) {
+    value = LongType(value);
+  }
   if (number != nullptr) *number = static_cast<SQLLEN>(value);
   return statement.return_code();
 }
@@ -164,6 +206,10 @@ SQLRETURN DescribeParameter(CHStatement& statement, SQLUSMALLINT parameter, SQLS
       answer_type = t;
       answer_size = ColumnSizeOf(r);
       answer_digits = DecimalDigits(r, OdbcVersion(statement));
+      // A floating parameter keeps the fractional digits of a double:
+      // applications that bind decimals by the description (pyodbc's
+      // fast_executemany) must not find it unable to hold a fraction.
+      if (t == SQL_DOUBLE || t == SQL_REAL) answer_digits = 15;
     }
   }
   if (type != nullptr) *type = answer_type;

@@ -17,6 +17,8 @@ using corvane::VString;
 namespace {
 
 constexpr std::int64_t kDynamicBufferBytes = 512;
+// The declared size of unbounded text and byte strings.
+constexpr long long kUnboundedSize = 2147483647;
 
 VString Unquoted(VString alias) {
   if (alias.size() >= 2) {
@@ -81,17 +83,27 @@ SQLRETURN Describe(CHStatement& statement) {
     l.column_types.Take();
     l.column_aliases.Take();
     l.column_updateability.Take();
+    l.column_sizes.Take();
+    s.long_columns.clear();
   } else {
     s.row_count = s.total_rows;
     s.result_set_open = true;
     ird->SetCount(static_cast<std::int16_t>(columns));
     s.column_kinds.assign(static_cast<std::size_t>(columns) + 1, corvane::VKind::Unknown);
+    s.long_columns.assign(static_cast<std::size_t>(columns) + 1, false);
     for (std::int32_t i = 1; i <= columns; ++i) {
       const auto n = static_cast<std::int16_t>(i);
       TypeNameEntry entry{0, 0};
       const VString kind_name = l.column_types.Take();
       LookUpTypeName(kind_name, 0, entry);
-      s.column_kinds[static_cast<std::size_t>(n)] = corvane::KindFromName(kind_name.ToUtf8());
+      const corvane::VKind kind = corvane::KindFromName(kind_name.ToUtf8());
+      s.column_kinds[static_cast<std::size_t>(n)] = kind;
+      // Byte strings are always long; text only when the server says its
+      // declaration is unbounded (a server without "Column-Sizes" describes
+      // all text alike).
+      const bool unbounded = ItemToInteger(l.column_sizes.Take(), 0) >= kUnboundedSize;
+      s.long_columns[static_cast<std::size_t>(n)] =
+          entry.sql_type == kClassBinary || (entry.sql_type == kClassWChar && unbounded);
       const VString alias = Unquoted(l.column_aliases.Take());
       const bool updatable = l.column_updateability.Take() == u"Y";
       BindDescribedRecord(*ird, n, entry.sql_type, nullptr, entry.column_size, nullptr);

@@ -70,6 +70,9 @@ bool CheckDescription(CHStatement& statement, const ReplyLists& l, bool with_row
       return Fault(statement, text);
     }
   }
+  if (l.column_sizes.present() && l.column_sizes.remaining() != static_cast<std::size_t>(columns)) {
+    return Fault(statement, u"Column-Sizes and Column-Count disagree on the number of columns.");
+  }
   if (l.result_type.present() && l.result_type.remaining() != results) {
     return Fault(statement, u"Result-Type and Column-Count disagree on the number of results.");
   }

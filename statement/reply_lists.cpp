@@ -40,6 +40,7 @@ void ReplyLists::Reset() {
   column_types.Reset();
   column_aliases.Reset();
   column_updateability.Reset();
+  column_sizes.Reset();
   result_type.Reset();
   row_count.Reset();
   parameter_types.Reset();
@@ -54,6 +55,7 @@ void ReplyLists::ReadDescription(std::u16string_view header, bool with_row_count
   column_count = ListOf(u"Column-Count", header, bad);
   column_aliases = ListOf(u"Column-Aliases", header, bad);
   column_updateability = ListOf(u"Column-Updateability", header, bad);
+  column_sizes = ListOf(u"Column-Sizes", header, bad);
   result_type = ListOf(u"Result-Type", header, bad);
   if (with_row_count) row_count = ListOf(u"Row-Count", header, bad);
   if (with_parameter_types) parameter_types = ListOf(u"Parameter-Types", header, bad);

@@ -46,6 +46,7 @@ struct ReplyLists {
   ReplyList column_types;          // "Column-Types": one per column
   ReplyList column_aliases;        // "Column-Aliases": one per column
   ReplyList column_updateability;  // "Column-Updateability": one per column
+  ReplyList column_sizes;          // "Column-Sizes": one per column (optional)
   ReplyList result_type;           // "Result-Type": one per result
   ReplyList row_count;             // "Row-Count": one per result (execute only)
   ReplyList parameter_types;       // "Parameter-Types": one per parameter (prepare)

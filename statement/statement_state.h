@@ -54,6 +54,10 @@ struct StatementState {
   // Per column (0 the bookmark), the value kind the reply described; it is
   // the wire layout of a VK_REAL column, which is described as SQL_DOUBLE.
   std::vector<corvane::VKind> column_kinds;
+  // Per column (0 the bookmark), whether it holds long data: a byte string,
+  // or text the server declares unbounded ("Column-Sizes"). Long columns are
+  // described with the long types, so that clients read them in pieces.
+  std::vector<bool> long_columns;
   // Per column, the largest data length seen in the last page (text with its
   // terminator, binary in bytes); -1 for a column of no such kind.
   std::vector<std::int64_t> column_lengths;

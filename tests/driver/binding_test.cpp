@@ -31,9 +31,9 @@ struct BoundRecord {
 
 TEST_F(Binding, BindRecordFillsEveryTypeClass) {
   const BoundRecord cases[] = {
-      {SQL_C_GUID, SQL_GUID, SQL_GUID, 0, 16, 0, u"UUID", 32},
+      {SQL_C_GUID, SQL_GUID, SQL_GUID, 0, 16, 0, u"UUID", 36},
       {SQL_C_WCHAR, SQL_WCHAR, SQL_WCHAR, 0, 100, 1, u"CLOB", 100},
-      {SQL_C_BIT, SQL_BIT, SQL_BIT, 0, 1, 1, u"BOOLEAN", 5},
+      {SQL_C_BIT, SQL_BIT, SQL_BIT, 0, 1, 1, u"BOOLEAN", 1},
       {SQL_C_STINYINT, SQL_TINYINT, SQL_TINYINT, 0, 1, 0, u"INT8", 3},
       {SQL_C_SBIGINT, SQL_BIGINT, SQL_BIGINT, 0, 8, 0, u"INT64", 19},
       {SQL_C_BINARY, SQL_BINARY, SQL_BINARY, 0, 100, 1, u"BLOB", 100},

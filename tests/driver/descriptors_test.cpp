@@ -247,9 +247,9 @@ TEST_F(Descriptors, ConciseTypeDerivesDisplaySizePrecisionAndRadix) {
   ASSERT_EQ(SetField(d, 0, SQL_DESC_COUNT, 1), SQL_SUCCESS);
   ASSERT_EQ(SetField(d, 1, SQL_DESC_OCTET_LENGTH, 40), SQL_SUCCESS);
   const Derived cases[] = {
-      {SQL_GUID, SQL_GUID, 32, 32, 2},          {SQL_WVARCHAR, SQL_WCHAR, 40, 40, 0},
+      {SQL_GUID, SQL_GUID, 36, 32, 2},          {SQL_WVARCHAR, SQL_WCHAR, 40, 40, 0},
       {SQL_VARBINARY, SQL_BINARY, 40, 40, 0},   {SQL_VARCHAR, SQL_CHAR, 40, 40, 0},
-      {SQL_BIT, SQL_BIT, 5, 1, 2},              {SQL_C_UTINYINT, SQL_TINYINT, 3, 3, 2},
+      {SQL_BIT, SQL_BIT, 1, 1, 2},              {SQL_C_UTINYINT, SQL_TINYINT, 3, 3, 2},
       {SQL_C_SBIGINT, SQL_BIGINT, 19, 19, 2},   {SQL_DECIMAL, SQL_NUMERIC, 15, 16, 10},
       {SQL_C_SLONG, SQL_INTEGER, 10, 10, 2},    {SQL_C_SSHORT, SQL_SMALLINT, 5, 5, 2},
       {SQL_FLOAT, SQL_REAL, 15, 24, 10},        {SQL_DOUBLE, SQL_DOUBLE, 15, 53, 10},

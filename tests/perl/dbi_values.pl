@@ -10,7 +10,6 @@ use warnings;
 use File::Temp qw(tempdir);
 use Time::HiRes qw(sleep time);
 use Test::More;
-our $TODO;
 use DBI;
 
 my $driver = $ENV{KESTRION_DRIVER_PATH} or die "KESTRION_DRIVER_PATH is not set\n";
@@ -70,9 +69,7 @@ sub dates_and_booleans {
 }
 
 subtest 'GUIDs read as 36 characters' => sub {
-  # DBD::ODBC sizes its buffers from the described column size, 16 for a
-  # GUID until GUIDs are described with their text length (36).
-  local $TODO = 'GUID columns described with their text length';
+  # DBD::ODBC sizes its buffers from the described column size.
   eval { guids(); 1 } or fail("fetch: $@");
 };
 
@@ -82,6 +79,28 @@ sub guids {
   my ($id) = $dbh->selectrow_array('SELECT id FROM customers WHERE token = ?', undef, lc($token));
   is($id, 1, 'found by its text');
 }
+
+subtest 'TYPE and PRECISION of every kind' => sub {
+  $dbh->do('CREATE TABLE pl_kinds (bo BOOLEAN, ti TINYINT, sm SMALLINT, i INTEGER, bi BIGINT, r REAL, '
+           . 'f DOUBLE, d DATE, tm TIME, ts TIMESTAMP, g UUID, v VARCHAR(10), t TEXT, b BLOB)');
+  my $long = 'z' x 5000;
+  $dbh->do('INSERT INTO pl_kinds (i, v, t, b) VALUES (1, ?, ?, ?)', undef, 'short', $long, "\x01\x02");
+  my $sth = $dbh->prepare('SELECT * FROM pl_kinds');
+  $sth->execute;
+  is_deeply($sth->{TYPE}, [-7, -6, 5, 4, -5, 8, 8, 93, 92, 93, -11, -8, -10, -4], 'TYPE');
+  is_deeply($sth->{PRECISION},
+            [1, 3, 5, 10, 19, 15, 15, 23, 8, 23, 36, 32767, 2147483647, 2147483647], 'PRECISION');
+  $sth->finish;
+  # Long columns read within LongReadLen; beyond it DBI reports the truncation.
+  local $dbh->{LongReadLen} = 10000;
+  my ($t, $b) = $dbh->selectrow_array('SELECT t, b FROM pl_kinds');
+  is(length($t), 5000, 'long text read whole');
+  is($b, "\x01\x02", 'bytes read whole');
+  local $dbh->{LongReadLen} = 100;
+  local $dbh->{RaiseError} = 0;
+  ok(!defined($dbh->selectrow_array('SELECT t FROM pl_kinds')) && $dbh->state eq '01004',
+     'truncation past LongReadLen is an error');
+};
 
 subtest 'doubled quotes in names and aliases' => sub {
   my $sth = $dbh->prepare('SELECT 1 AS "a""b", 2 AS `c``d`, ? AS "e""?"');

@@ -308,9 +308,9 @@ class Fidelity(unittest.TestCase):
             cur = conn.cursor()
             cur.execute("CREATE TABLE fast_kinds (id INTEGER, g BIGINT, f DOUBLE, d DECIMAL(12,3),"
                         " s VARCHAR(40), b BLOB, bo BOOLEAN, dt DATE, tm TIME)")
-            # DECIMAL columns are described as doubles, so they get floats:
-            # pyodbc refuses a Decimal with a fraction for a double parameter.
-            rows = [(i, i * 1000003, i / 8.0, i + 0.125, "row %d" % i,
+            # DECIMAL columns hold doubles; pyodbc binds a Decimal by the
+            # parameter's description, which must leave room for its fraction.
+            rows = [(i, i * 1000003, i / 8.0, decimal.Decimal(i) + decimal.Decimal("0.125"), "row %d" % i,
                      bytes([i % 256]) * 3, i % 2 == 0, datetime.date(2000 + i % 20, 1 + i % 12, 1),
                      datetime.time(i % 24, i % 60, 0))
                     for i in range(10000)]
@@ -321,6 +321,7 @@ class Fidelity(unittest.TestCase):
             self.assertEqual(cur.execute("SELECT COUNT(*) FROM fast_kinds").fetchval(), 10000)
             stored = cur.execute("SELECT * FROM fast_kinds WHERE id = 9999").fetchone()
             self.assertEqual(tuple(stored[:3]), rows[9999][:3])
+            self.assertEqual(stored.d, 9999.125)
             self.assertEqual(stored.s, "row 9999")
             self.assertEqual(stored.b, rows[9999][5])
             # A DATE column holds the server's time kind: read as a timestamp.

@@ -68,5 +68,24 @@ class Guids(unittest.TestCase):
             pyodbc.native_uuid = saved
 
 
+class Descriptions(unittest.TestCase):
+    """cursor.description as applications size and convert by it: numbers by
+    precision, dates and GUIDs by their text, TEXT and BLOB as long data that
+    reads whole however long it is."""
+
+    def test_types_and_sizes_of_every_kind(self):
+        with connect(autocommit=True) as conn:
+            conn.execute("CREATE TABLE py_kinds (bo BOOLEAN, i INTEGER, bi BIGINT, f DOUBLE, "
+                         "d DATE, ts TIMESTAMP, g UUID, v VARCHAR(10), t TEXT, b BLOB)")
+            text, blob = "\u00e9" * 70000, bytes(range(256)) * 1000
+            conn.execute("INSERT INTO py_kinds (bo, i, v, t, b) VALUES (1, 7, 'v', ?, ?)", text, blob)
+            cur = conn.execute("SELECT * FROM py_kinds")
+            sizes = [column[3] for column in cur.description]
+            self.assertEqual(sizes, [1, 10, 19, 15, 23, 23, 36, 32767, 2147483647, 2147483647])
+            row = cur.fetchone()
+            self.assertIs(row.bo, True)
+            self.assertEqual((row.t, row.b), (text, blob))
+
+
 if __name__ == "__main__":
     unittest.main()

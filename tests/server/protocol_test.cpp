@@ -75,6 +75,14 @@ TEST(ServerProtocol, OversizedHeaderIsRefusedAndSkipped) {
   c.SendRaw("9.9 EXECUTE-STATEMENT\r\nSTATEMENT-BASE64: " + std::string(300000, 'A') + "\r\n\r\n");
   EXPECT_EQ(c.Read().header, refused);
   EXPECT_TRUE(c.Execute("select 1").ok);
+  // With parameter kinds in the skipped header a body follows that cannot be
+  // told from the next request: the server answers and closes the link.
+  RawClient p(server.port());
+  ASSERT_TRUE(p.Login().ok);
+  p.SendRaw("9.9 EXECUTE-STATEMENT\r\nPARAMETER-TYPES: VK_LONG\r\nSTATEMENT-BASE64: " +
+            std::string(300000, 'A') + "\r\n\r\n" + std::string("0\x01\0\0\0", 5));
+  EXPECT_EQ(p.Read().header, refused);
+  EXPECT_TRUE(p.WaitClosed());
 }
 
 TEST(ServerProtocol, StatementsOfSeveralMegabytesRunByDefault) {

@@ -106,6 +106,80 @@ TEST_P(Capabilities, SameResultsFewerRequests) {
   }
 }
 
+// Column types and sizes as clients size their buffers from them: numbers
+// by precision, dates and GUIDs by the length of their text, byte strings as
+// long data. Text is long only when the server declares it unbounded
+// ("Column-Sizes"); a server that does not say describes all text alike.
+TEST_P(Capabilities, ColumnTypesAndSizes) {
+  ASSERT_EQ(ExecDirect(stmt, "CREATE TABLE k (bo BOOLEAN, ti TINYINT, sm SMALLINT, i INTEGER, bi BIGINT, "
+                             "r REAL, f DOUBLE, d DATE, tm TIME, ts TIMESTAMP, g UUID, v VARCHAR(10), "
+                             "t TEXT, b BLOB)"),
+            SQL_SUCCESS)
+      << Diagnostics(SQL_HANDLE_STMT, stmt);
+  const std::string long_text(40000, 'x');
+  ASSERT_EQ(ExecDirect(stmt, "INSERT INTO k (v, t, b) VALUES ('short', '" + long_text + "', x'0102')"),
+            SQL_SUCCESS);
+  SQLFreeStmt(stmt, SQL_CLOSE);
+  ASSERT_EQ(ExecDirect(stmt, "SELECT * FROM k"), SQL_SUCCESS) << Diagnostics(SQL_HANDLE_STMT, stmt);
+  const bool announced = GetParam();
+  const struct {
+    SQLSMALLINT type;
+    SQLULEN size;
+  } expected[] = {
+      {SQL_BIT, 1},
+      {SQL_TINYINT, 3},
+      {SQL_SMALLINT, 5},
+      {SQL_INTEGER, 10},
+      {SQL_BIGINT, 19},
+      {SQL_DOUBLE, 15},
+      {SQL_DOUBLE, 15},
+      {SQL_TYPE_TIMESTAMP, 23},
+      {SQL_TYPE_TIME, 8},
+      {SQL_TYPE_TIMESTAMP, 23},
+      {SQL_GUID, 36},
+      {SQL_WCHAR, 32767},
+      // Otherwise as large as the longest value of the first page.
+      {static_cast<SQLSMALLINT>(announced ? SQL_WLONGVARCHAR : SQL_WCHAR), announced ? 2147483647u : 0u},
+      {SQL_LONGVARBINARY, 2147483647},
+  };
+  for (SQLUSMALLINT c = 1; c <= 14; ++c) {
+    SQLSMALLINT type = 0;
+    SQLULEN size = 0;
+    ASSERT_EQ(SQLDescribeColW(stmt, c, nullptr, 0, nullptr, &type, &size, nullptr, nullptr), SQL_SUCCESS);
+    EXPECT_EQ(type, expected[c - 1].type) << "column " << c;
+    if (expected[c - 1].size == 0) {
+      EXPECT_GE(size, long_text.size()) << "column " << c;
+    } else {
+      EXPECT_EQ(size, expected[c - 1].size) << "column " << c;
+    }
+  }
+  // SQLColAttributeW answers the narrow text types, long ones for long data.
+  SQLLEN concise = 0;
+  ASSERT_EQ(SQLColAttributeW(stmt, 13, SQL_DESC_CONCISE_TYPE, nullptr, 0, nullptr, &concise), SQL_SUCCESS);
+  EXPECT_EQ(concise, announced ? SQL_LONGVARCHAR : SQL_CHAR);
+  ASSERT_EQ(SQLColAttributeW(stmt, 14, SQL_DESC_CONCISE_TYPE, nullptr, 0, nullptr, &concise), SQL_SUCCESS);
+  EXPECT_EQ(concise, SQL_LONGVARBINARY);
+  // The long text reads whole, in pieces.
+  ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS);
+  std::string read;
+  char piece[4096];
+  SQLLEN ind = 0;
+  SQLRETURN rc;
+  while ((rc = SQLGetData(stmt, 13, SQL_C_CHAR, piece, sizeof piece, &ind)) != SQL_NO_DATA) {
+    ASSERT_TRUE(SQL_SUCCEEDED(rc)) << Diagnostics(SQL_HANDLE_STMT, stmt);
+    read += piece;
+  }
+  EXPECT_EQ(read, long_text);
+  // The catalog reports the long columns as results describe them.
+  SQLFreeStmt(stmt, SQL_CLOSE);
+  ASSERT_EQ(SQLColumnsW(stmt, nullptr, 0, nullptr, 0, (SQLWCHAR*)u"k", SQL_NTS, nullptr, 0), SQL_SUCCESS);
+  const auto rows = AllRows(stmt);
+  ASSERT_EQ(rows.size(), 14u);
+  EXPECT_EQ(rows[11][4], std::to_string(SQL_CHAR));
+  EXPECT_EQ(rows[12][4], std::to_string(SQL_LONGVARCHAR));
+  EXPECT_EQ(rows[13][4], std::to_string(SQL_LONGVARBINARY));
+}
+
 INSTANTIATE_TEST_SUITE_P(Server, Capabilities, ::testing::Bool(),
                          [](const ::testing::TestParamInfo<bool>& info) {
                            return info.param ? "Announced" : "None";
