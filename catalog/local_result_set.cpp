@@ -79,6 +79,24 @@ void AppendLocalRow(CHStatement& statement, LocalRow row) {
   ReportRowCount(statement);
 }
 
+namespace {
+
+// A query that was canceled, ran out of time or lost the link is no empty
+// answer: the calling statement reports it (other failures of the query
+// leave the result empty and are not reported).
+bool PassOnInterruption(const CHStatement& query, CHStatement& statement) {
+  bool passed = false;
+  for (const DiagnosticRecord& r : query.diagnostics()) {
+    if (r.state == SqlState::HY008 || r.state == SqlState::HYT00 || r.state == SqlState::S08S01) {
+      statement.Post(r.state, r.message, r.native_error);
+      passed = true;
+    }
+  }
+  return passed;
+}
+
+}  // namespace
+
 bool RunCatalogQuery(CHStatement& statement, const VString& sql, const RowBuilder& builder) {
   bool accepted = false;
   if (!sql.empty() && builder && statement.ok()) {
@@ -88,6 +106,7 @@ bool RunCatalogQuery(CHStatement& statement, const VString& sql, const RowBuilde
       // private statement's cache, where the builder reads its values.
       PrepareForDirectExecution(*query, sql);
       if (query->ok()) ExecuteStatement(*query);
+      if (!query->ok()) PassOnInterruption(*query, statement);
       if (query->ok() && query->state.result_set_open) {
         CHDescriptor* ird = query->current_descriptor(DescriptorRole::ImpRow);
         const std::int32_t columns = ird != nullptr ? std::max<std::int32_t>(ird->count(), 0) : 0;
@@ -96,7 +115,9 @@ bool RunCatalogQuery(CHStatement& statement, const VString& sql, const RowBuilde
         for (std::int64_t p = 0; p < reported && columns > 0 && statement.ok(); ++p) {
           const SQLRETURN rc = CommonFetch(*query, SQL_FETCH_NEXT, 1, nullptr, nullptr);
           if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) {
-            if (query->return_code() == SQL_ERROR) statement.Post(SqlState::HY000, u"Internal error");
+            if (query->return_code() == SQL_ERROR && !PassOnInterruption(*query, statement)) {
+              statement.Post(SqlState::HY000, u"Internal error");
+            }
             break;
           }
           const std::int64_t at = RowNumber(*query) - 1;

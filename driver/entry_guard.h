@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "driver/call_log.h"
+#include "protocol/cancel_signal.h"
 #include "driver/handle.h"
 #include "driver/registry.h"
 
@@ -51,12 +52,33 @@ class CallLockHolder {
   std::shared_ptr<std::recursive_mutex> lock_;
 };
 
+// Marks a statement's call as running for its connection's cancel signal,
+// so that SQLCancel on another thread can stop it (nothing for the other
+// handle kinds).
+class CancelScope {
+ public:
+  explicit CancelScope(CSQLHandle& h)
+      : signal_(h.kind() == HandleKind::Statement ? h._CancelSignal() : nullptr) {
+    if (signal_) previous_ = signal_->Enter(&h);
+  }
+  ~CancelScope() {
+    if (signal_) signal_->Leave(previous_);
+  }
+  CancelScope(const CancelScope&) = delete;
+  CancelScope& operator=(const CancelScope&) = delete;
+
+ private:
+  CancelSignal* signal_;
+  const void* previous_ = nullptr;
+};
+
 template <class T, class Body>
 SQLRETURN Guarded(SQLHANDLE handle, HandleKind kind, Body&& body,
                   const char* where = __builtin_FUNCTION()) noexcept {
   CSQLHandle* h = HandleRegistry::Find(handle, kind);
   if (h == nullptr) return SQL_INVALID_HANDLE;
   const CallLockHolder held(*h);
+  const CancelScope cancellable(*h);
   h->ClearDiagnostics();
   return WithCallLog(*h, kind, where, [&]() noexcept -> SQLRETURN {
     try {

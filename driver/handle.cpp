@@ -167,6 +167,8 @@ std::shared_ptr<std::recursive_mutex> CSQLHandle::_CallLock() const {
 
 void CSQLHandle::_OnDiagnosticsCleared() {}
 
+CancelSignal* CSQLHandle::_CancelSignal() const { return nullptr; }
+
 corvane::VString DiagnosticRecord::FullText() const {
   corvane::VString text(SqlStateText(state));
   if (!message.empty()) {

@@ -28,6 +28,7 @@ enum class HandleKind : uint16_t {
 enum class Charset : int32_t { Utf8 = 0, Local = 1 };
 
 class CSQLHandle;
+class CancelSignal;
 
 // Whether a handle recorded an error from its `first` diagnostic on.
 bool ErrorSince(const CSQLHandle& handle, std::size_t first);
@@ -88,6 +89,9 @@ class CSQLHandle {
   // connection can still release it.
   virtual std::shared_ptr<std::recursive_mutex> _CallLock() const;
   virtual void _OnDiagnosticsCleared();
+  // The signal through which SQLCancel on another thread stops a call on
+  // this handle (statements only; null for the other kinds).
+  virtual CancelSignal* _CancelSignal() const;
 
   // Connection options, copied from the parent at construction and set by
   // the connection at login; read by statements and the catalog.

@@ -54,6 +54,11 @@ CHStatement::~CHStatement() {
 
 CHConnection* CHStatement::connection() const { return static_cast<CHConnection*>(parent()); }
 
+CancelSignal* CHStatement::_CancelSignal() const {
+  CHConnection* c = connection();
+  return c != nullptr ? &c->session.cancel_signal : nullptr;
+}
+
 CHDescriptor* CHStatement::current_descriptor(DescriptorRole role) const {
   return static_cast<CHDescriptor*>(current_[static_cast<int>(role)].AsPointer());
 }

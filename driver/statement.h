@@ -28,6 +28,7 @@ class CHStatement : public CSQLHandle {
   void _SetAttribute(AttributeCell& cell, int32_t id, SQLPOINTER value, SQLLEN length,
                      int16_t record) override;
   void _OnDiagnosticsCleared() override;
+  CancelSignal* _CancelSignal() const override;
 
   CHConnection* connection() const;
   CHDescriptor* implicit_descriptor(DescriptorRole role) const {

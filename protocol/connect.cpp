@@ -63,6 +63,7 @@ void ResetSessionFields(Session& s) {
   s.first_page_size.clear();
   s.preferred_image_types.clear();
   s.capabilities.Clear();
+  s.cancel_target.Clear();
   s.pending_closes.clear();
 }
 
@@ -196,6 +197,16 @@ void Login(CHConnection& connection, const Settings& settings) {
   if (connection.ok()) {
     s.deadline.reset();
     s.capabilities = ServerCapabilities::FromReply(reply);
+    if (s.capabilities.cancel()) {
+      // A cancel reaches the server the way this connection did.
+      CancelTarget& target = s.cancel_target;
+      target.host = s.server_address.ToUtf8();
+      target.port = s.port;
+      target.tls = s.tls;
+      target.verify = *verify;
+      target.ca_file = settings.Text(Setting::TLSCAFile).ToUtf8();
+      ReadCancelFields(reply, target);
+    }
     return;
   }
   Disconnect(connection, /*logged_in=*/false);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <string>
 
 #include "driver/connection.h"
 
@@ -10,14 +11,87 @@ namespace kestrion {
 
 namespace {
 
-// Records a failure; a time-out or a lost link leaves the link unusable.
+// Records a failure; a time-out, a cancel or a lost link leaves the link
+// unusable.
 bool Fail(Session& s, LinkFailure failure) {
   s.failure = failure;
-  if (failure == LinkFailure::kTimeout || failure == LinkFailure::kLost) s.MarkDead();
+  if (failure != LinkFailure::kNone && failure != LinkFailure::kNoLink) s.MarkDead();
   return false;
 }
 
+// How long the answer of an interrupted request is awaited from the moment
+// the driver decides to cancel, the CANCEL exchange included; the server
+// answers within milliseconds, so this bounds what a time-out may add.
+constexpr auto kCancelAnswerTime = std::chrono::milliseconds(1500);
+// The part of it the CANCEL connection itself may take.
+constexpr std::int64_t kCancelRequestMs = 1000;
+// Without a wake-up descriptor, how often a wait looks for a cancel.
+constexpr int kCancelPollMs = 50;
+
+// The identifier of the request whose reply `s` awaits ("3.17").
+std::string AwaitedRequest(const Session& s) {
+  if (s.current == nullptr) return {};
+  std::string id = s.current->expected_prefix.ToUtf8();
+  if (!id.empty() && id.back() == ' ') id.pop_back();
+  return id;
+}
+
+// Interrupts the request under way for `cause`: through CANCEL when the
+// server can cancel (the wait then goes on for its answer), else nothing
+// can be done but give up the link. False when the wait must end.
+bool Interrupt(Session& s, InterruptCause cause) {
+  s.interruption.cause = cause;
+  s.interruption.answer_by = DeadlineClock::now() + kCancelAnswerTime;
+  if (!s.capabilities.cancel() || !s.cancel_target.usable()) return false;
+  return SendCancelRequest(s.cancel_target, AwaitedRequest(s), kCancelRequestMs);
+}
+
 }  // namespace
+
+LinkFailure AwaitReply(Session& s, void* into, std::size_t room, std::size_t& got) {
+  got = 0;
+  if (!s.link) return LinkFailure::kNoLink;
+  for (;;) {
+    // Whatever has arrived is taken without waiting and without the clock.
+    const LinkStatus status = s.link->Read(into, room, got, 0);
+    if (status == LinkStatus::Done && got > 0) return LinkFailure::kNone;
+    if (status != LinkStatus::WouldBlock && status != LinkStatus::Done) return LinkFailure::kLost;
+
+    const auto now = DeadlineClock::now();
+    std::optional<DeadlineClock::time_point> until = s.deadline;
+    int wake_fd = -1;
+    if (s.interruption.cause == InterruptCause::kNone) {
+      InterruptCause cause = InterruptCause::kNone;
+      if (s.cancel_signal.requested()) {
+        cause = InterruptCause::kCancel;
+      } else if (s.deadline && now >= *s.deadline) {
+        cause = InterruptCause::kTimeout;
+      }
+      if (cause != InterruptCause::kNone) {
+        if (Interrupt(s, cause)) continue;
+        return cause == InterruptCause::kTimeout ? LinkFailure::kTimeout : LinkFailure::kCanceled;
+      }
+      wake_fd = s.cancel_signal.wake_fd();
+    } else {
+      // CANCEL went out: the answer (an error, or the result when the request
+      // finished first) keeps the link in step; only its absence costs it.
+      if (now >= s.interruption.answer_by) {
+        return s.interruption.cause == InterruptCause::kTimeout ? LinkFailure::kTimeout
+                                                                : LinkFailure::kCanceled;
+      }
+      until = s.interruption.answer_by;
+    }
+    int wait_ms = -1;
+    if (until) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*until - now).count();
+      wait_ms = static_cast<int>(std::clamp<std::int64_t>(left, 0, INT_MAX));
+    }
+    if (s.interruption.cause == InterruptCause::kNone && wake_fd < 0) {
+      wait_ms = wait_ms < 0 ? kCancelPollMs : std::min(wait_ms, kCancelPollMs);
+    }
+    s.link->WaitReadable(wake_fd, wait_ms);
+  }
+}
 
 LinkFailure ReadLink(Session& s, void* into, std::size_t room, std::size_t& got,
                      const std::optional<DeadlineClock::time_point>& until) {
@@ -72,8 +146,8 @@ bool FillBuffer(CHConnection& connection, ReceiveBuffer& buffer) {
   s.current = &buffer;
   if (buffer.capacity <= 0 || !buffer.data || buffer.count > 0) return Fail(s, LinkFailure::kLost);
   std::size_t got = 0;
-  const LinkFailure failure = ReadLink(s, buffer.data.get(),
-                                       static_cast<std::size_t>(buffer.capacity), got, s.deadline);
+  const LinkFailure failure =
+      AwaitReply(s, buffer.data.get(), static_cast<std::size_t>(buffer.capacity), got);
   if (failure != LinkFailure::kNone) return Fail(s, failure);
   buffer.offset = 0;
   buffer.count = static_cast<std::int32_t>(got);
@@ -104,7 +178,7 @@ bool StreamRead(CHConnection& connection, ReceiveBuffer& buffer, void* dst, std:
     if (n >= static_cast<std::size_t>(buffer.capacity)) {
       // A read at least as large as the buffer goes straight to the caller.
       std::size_t got = 0;
-      const LinkFailure failure = ReadLink(s, out, n, got, s.deadline);
+      const LinkFailure failure = AwaitReply(s, out, n, got);
       if (failure != LinkFailure::kNone) return Fail(s, failure);
       out += got;
       n -= got;
@@ -129,6 +203,11 @@ void PostLinkFailure(CHConnection& connection, std::u16string_view what) {
     case LinkFailure::kTimeout:
       message += u" The server did not answer within the time-out; the connection was closed.";
       connection.Post(SqlState::HYT00, message);
+      break;
+    case LinkFailure::kCanceled:
+      message += u" The statement was canceled; the connection was closed, as the server "
+                 u"could not cancel the request on it.";
+      connection.Post(SqlState::HY008, message);
       break;
     case LinkFailure::kNoLink:
       if (!s.dead) {

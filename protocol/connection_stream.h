@@ -41,8 +41,16 @@ bool StreamWrite(CHConnection& connection, const void* src, std::size_t n);
 LinkFailure ReadLink(Session& session, void* into, std::size_t room, std::size_t& got,
                      const std::optional<DeadlineClock::time_point>& until);
 
+// One read for the reply under way (header or body) that brings at least one
+// byte, within the session's deadline, stopped by SQLCancel. When the
+// deadline passes or a cancel comes, a server that can cancel gets a CANCEL
+// for the request and the wait goes on for its answer; otherwise (or when
+// no answer comes) the wait ends with kTimeout or kCanceled.
+LinkFailure AwaitReply(Session& session, void* into, std::size_t room, std::size_t& got);
+
 // Posts the recorded cause of the last failed read or write, first in the
-// call's records: HYT00 for a time-out, 08S01 for a lost link, HY010 when
+// call's records: HYT00 for a time-out, HY008 for a cancel that cost the
+// link, 08S01 for a lost link, HY010 when
 // the connection was never connected. `what` says what was being done.
 void PostLinkFailure(CHConnection& connection, std::u16string_view what);
 

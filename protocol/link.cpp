@@ -166,6 +166,13 @@ bool Link::WaitFor(short events, int wait_ms) {
   return r > 0;
 }
 
+void Link::WaitReadable(int wake_fd, int wait_ms) {
+  // Bytes the TLS channel decrypted already are readable now.
+  if (ssl_ && SSL_pending(ssl_) > 0) return;
+  pollfd p[2] = {{fd_, POLLIN, 0}, {wake_fd, POLLIN, 0}};
+  ::poll(p, wake_fd >= 0 ? 2 : 1, wait_ms < 0 ? -1 : wait_ms);
+}
+
 bool Link::StartTls(std::int64_t timeout_ms) {
   SSL_CTX* context = ClientTlsContext();
   BIO_METHOD* method = SocketBioMethod();

@@ -53,6 +53,11 @@ class Link {
   bool WriteAll(const void* src, std::size_t n, std::int64_t stall_ms = -1,
                 std::size_t* total = nullptr);
 
+  // Waits at most `wait_ms` (negative: without limit) until the socket is
+  // readable or `wake_fd` (when not negative) is. Answers nothing: the
+  // caller reads again and looks at what woke it.
+  void WaitReadable(int wake_fd, int wait_ms);
+
   // The liveness probe: a peek at the socket (under TLS too) that finds
   // end-of-stream when the server closed the link, or the error of a reset
   // or failed socket; one system call.

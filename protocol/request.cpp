@@ -37,6 +37,7 @@ std::string AppendFramed(CHConnection& connection, std::vector<std::uint8_t>& ou
   Session& s = connection.session;
   std::string id = RequestIdentifier(connection.connection_number, s.request_number);
   id += ' ';
+  s.interruption = Interruption();
   const auto next = static_cast<std::int32_t>(static_cast<std::uint32_t>(s.request_number) + 1);
   // A probe made before this request was framed still stands for its send.
   if (s.alive_before_request == s.request_number) s.alive_before_request = next;
@@ -137,20 +138,40 @@ SqlState ServerErrorState(const VString& header) {
   return *state;
 }
 
+// The text of an error reply: its Error-Description up to the blank line,
+// or the whole header when it has none.
+VString ErrorDescription(const VString& header) {
+  constexpr std::u16string_view kDescription = u"Error-Description:";
+  const std::size_t at = VString::FindFolded(header, kDescription);
+  if (at == VString::npos || at == 0) return header;
+  std::size_t start = at + kDescription.size();
+  while (start < header.size() && header[start] == u' ') ++start;
+  std::size_t end = header.size() >= 4 ? header.size() - 4 : header.size();
+  if (end < start) end = start;
+  return VString(std::u16string_view(header).substr(start, end - start));
+}
+
+// Posts an error reply. The answer of a request the driver interrupted is
+// the interruption: HY008 after SQLCancel, HYT00 after the query time-out,
+// whatever the server calls it.
 void PostServerError(CHConnection& connection, const VString& header) {
   const std::int32_t native = ParseNative(GetReplyField(u"Error-Code", header));
   const SqlState state = ServerErrorState(header);
-  constexpr std::u16string_view kDescription = u"Error-Description:";
-  const std::size_t at = VString::FindFolded(header, kDescription);
-  if (at != VString::npos && at > 0) {
-    std::size_t start = at + kDescription.size();
-    while (start < header.size() && header[start] == u' ') ++start;
-    std::size_t end = header.size() >= 4 ? header.size() - 4 : header.size();
-    if (end < start) end = start;
-    connection.Post(state, std::u16string_view(header).substr(start, end - start), native);
-  } else {
-    connection.Post(state, header, native);
+  switch (connection.session.interruption.cause) {
+    case InterruptCause::kCancel:
+      connection.Post(SqlState::HY008, u"The statement was canceled: " + ErrorDescription(header) + u".",
+                      native);
+      return;
+    case InterruptCause::kTimeout:
+      connection.Post(SqlState::HYT00,
+                      u"The query time-out expired; the server canceled the statement: " +
+                          ErrorDescription(header) + u".",
+                      native);
+      return;
+    case InterruptCause::kNone:
+      break;
   }
+  connection.Post(state, ErrorDescription(header), native);
 }
 
 // Reads one reply header through `buffer`, after the bytes it already holds,

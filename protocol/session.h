@@ -8,6 +8,8 @@
 #include <optional>
 #include <vector>
 
+#include "protocol/cancel_request.h"
+#include "protocol/cancel_signal.h"
 #include "protocol/capabilities.h"
 #include "protocol/link.h"
 #include "protocol/receive_buffer.h"
@@ -27,6 +29,17 @@ enum class LinkFailure {
   kTimeout,  // the call's deadline passed
   kLost,     // the server closed the link, or it failed
   kNoLink,   // there is no link (never connected, or lost earlier)
+  kCanceled, // SQLCancel stopped the wait and the link had to be closed
+};
+
+// Why the server was asked to interrupt the request whose reply is awaited.
+enum class InterruptCause { kNone, kCancel, kTimeout };
+
+struct Interruption {
+  InterruptCause cause = InterruptCause::kNone;
+  // After CANCEL went out, the interrupted request's answer is awaited until
+  // then; a server that does not answer by then costs the link.
+  DeadlineClock::time_point answer_by{};
 };
 
 struct Session {
@@ -41,6 +54,12 @@ struct Session {
   corvane::VString preferred_image_types;
   // What the server announced at login ("Capabilities:").
   ServerCapabilities capabilities;
+  // Where to send CANCEL (servers with the cancel capability).
+  CancelTarget cancel_target;
+  // SQLCancel from another thread; used without the call lock.
+  CancelSignal cancel_signal;
+  // Set when the request under way was interrupted; cleared by each request.
+  Interruption interruption;
   // Kept results whose close goes out with the next request (servers with
   // the deferred-close capability).
   std::vector<std::int32_t> pending_closes;

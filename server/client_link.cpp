@@ -44,6 +44,11 @@ void ClientLink::Shutdown() {
   ::shutdown(fd_, SHUT_RDWR);
 }
 
+bool ClientLink::PeerClosed() const {
+  pollfd p{fd_, POLLRDHUP, 0};
+  return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+}
+
 bool ClientLink::AcceptTls(SSL_CTX* ctx, int timeout_ms, std::string& error) {
   ssl_ = SSL_new(ctx);
   if (!ssl_ || SSL_set_fd(ssl_, fd_) != 1) {

@@ -57,6 +57,10 @@ class ClientLink : public corvane::VStream {
 
   // Makes blocked reads and writes return (used when the server stops).
   void Shutdown();
+  // Whether Shutdown was called (from any thread).
+  bool shut() const { return shut_.load(); }
+  // Whether the client closed its end of the link (it sends nothing more).
+  bool PeerClosed() const;
   int fd() const { return fd_; }
 
  protected:

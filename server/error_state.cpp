@@ -14,6 +14,9 @@ bool Contains(std::string_view text, std::string_view part) {
 // Set when a wait gave up; each session runs on its own thread.
 thread_local bool t_busy_wait_timed_out = false;
 thread_local std::chrono::steady_clock::time_point t_busy_since;
+// Asked before each retry of a lock wait: a cancelled request stops waiting.
+thread_local bool (*t_stop)(void*) = nullptr;
+thread_local void* t_stop_context = nullptr;
 
 int BusyWait(void* context, int attempt) {
   const auto timeout = std::chrono::milliseconds(static_cast<int>(reinterpret_cast<std::intptr_t>(context)));
@@ -22,6 +25,7 @@ int BusyWait(void* context, int attempt) {
     t_busy_wait_timed_out = false;
     t_busy_since = now;
   }
+  if (t_stop && t_stop(t_stop_context)) return 0;
   if (now - t_busy_since >= timeout) {
     t_busy_wait_timed_out = true;
     return 0;
@@ -63,6 +67,11 @@ std::string_view SqlStateOfSqliteError(int code, std::string_view message, bool 
 void InstallBusyWait(sqlite3* db, int timeout_ms) {
   sqlite3_busy_handler(db, timeout_ms > 0 ? BusyWait : nullptr,
                        reinterpret_cast<void*>(static_cast<std::intptr_t>(timeout_ms)));
+}
+
+void SetLockWaitStop(bool (*stop)(void*), void* context) {
+  t_stop = stop;
+  t_stop_context = context;
 }
 
 bool TakeBusyWaitTimedOut() {

@@ -20,6 +20,10 @@ std::string_view SqlStateOfSqliteError(int code, std::string_view message, bool 
 // `timeout_ms`, remembering on this thread whether a wait ran out.
 void InstallBusyWait(sqlite3* db, int timeout_ms);
 
+// Makes lock waits on this thread end early when `stop(context)` answers
+// true (null: never).
+void SetLockWaitStop(bool (*stop)(void*), void* context);
+
 // Whether the last busy wait on this thread ran out; reading it forgets it.
 bool TakeBusyWaitTimedOut();
 

@@ -44,6 +44,11 @@ Options:
                          line per request.
   --no-capabilities      Announce no capabilities at login and serve only the
                          base protocol (to test drivers against such a server).
+  --delay-fetch MS       Wait MS milliseconds before serving each FETCH-RESULT
+                         (default 0); a cancel ends the wait (for testing
+                         clients' cancel).
+  --delay-catalog MS     The same for statements that read the system tables
+                         (the driver's catalog queries).
   --help                 Show this text.
 )";
 }
@@ -123,6 +128,12 @@ int ParseCommandLine(int argc, char** argv, ServerOptions& o, std::string& error
       }
     } else if (a == "--no-capabilities") {
       o.capabilities = false;
+    } else if (a == "--delay-fetch" || a == "--delay-catalog") {
+      int& delay = a == "--delay-fetch" ? o.delay_fetch_ms : o.delay_catalog_ms;
+      if (!value(v) || !ParseInt(v, delay, 0, 3600 * 1000)) {
+        error = std::string(a) + " wants milliseconds";
+        return -1;
+      }
     } else if (a == "--max-header-bytes") {
       if (!value(v) || !ParseInt(v, o.max_header_bytes, 4096, 1 << 30)) {
         error = "--max-header-bytes wants a number from 4096 to 1073741824";

@@ -30,6 +30,11 @@ struct ServerOptions {
   // Announce and serve what goes beyond the base protocol (the LOGIN reply's
   // Capabilities field); off, the server answers as a base-protocol server.
   bool capabilities = true;
+  // For testing clients' cancel: FETCH-RESULT, and statements that read the
+  // system tables (catalog queries), wait this long before they are served;
+  // a cancel or a closing client ends the wait. 0: no wait.
+  int delay_fetch_ms = 0;
+  int delay_catalog_ms = 0;
 
   bool tls() const { return tls_self_signed || !tls_cert.empty(); }
 };

@@ -165,7 +165,7 @@ void Server::Serve(int fd, int number) {
     if (options_.tls() && !link.AcceptTls(tls_.get(), 30000, error)) {
       Log(LogLevel::kInfo, "client " + std::to_string(number) + ": " + error);
     } else {
-      Session session(link, options_, database_path_, number);
+      Session session(link, options_, database_path_, number, cancels_);
       session.Run();
     }
     Log(LogLevel::kDebug, "client " + std::to_string(number) + ": disconnected");

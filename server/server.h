@@ -9,6 +9,7 @@
 #include <set>
 #include <string>
 
+#include "server/cancel_registry.h"
 #include "server/options.h"
 #include "server/tls_context.h"
 
@@ -36,6 +37,7 @@ class Server {
   std::string database_path_;
   bool temporary_database_ = false;
   TlsContext tls_;
+  CancelRegistry cancels_;
   int listen_fd_ = -1;
   int wake_pipe_[2] = {-1, -1};
   int port_ = 0;

@@ -26,17 +26,25 @@ constexpr int kBodyTimeoutMs = 30000;
 // deferred-close: CLOSE-STATEMENT-IDS on any request closes those results.
 // execute-describes: the EXECUTE-STATEMENT reply describes every result as
 // PREPARE-STATEMENT would.
+// cancel: another connection may interrupt a request with CANCEL, naming the
+// Session-ID and Cancel-Key of the LOGIN reply.
 // pipeline: requests are read while earlier ones are answered, each reply in
 // turn, so a client may send several before reading the first reply.
-constexpr const char* kCapabilities = "deferred-close execute-describes pipeline";
+constexpr const char* kCapabilities = "deferred-close execute-describes cancel pipeline";
+
+SqlError Interrupted() { return {kSqlErrorBase + SQLITE_INTERRUPT, "interrupted", "HY008"}; }
 }  // namespace
 
-Session::Session(ClientLink& link, const ServerOptions& options, std::string database_path, int number)
-    : link_(link), options_(options), database_path_(std::move(database_path)), number_(number) {
+Session::Session(ClientLink& link, const ServerOptions& options, std::string database_path, int number,
+                 CancelRegistry& cancels)
+    : link_(link), options_(options), database_path_(std::move(database_path)), number_(number),
+      cancels_(cancels) {
   link_.set_body_timeout_ms(kBodyTimeoutMs);
 }
 
 Session::~Session() {
+  // No cancel may reach the connection once it is closed.
+  cancels_.Remove(number_);
   statements_.Clear();
   if (db_) sqlite3_close_v2(db_);
 }
@@ -54,12 +62,18 @@ bool Session::OpenDatabase(std::string& error) {
   // A statement that meets another session's lock waits for it; a wait that
   // runs out fails with SQLITE_BUSY, which the client may retry.
   InstallBusyWait(db_, options_.busy_timeout_ms);
+  interrupt_.Attach(db_);
   sqlite3_exec(db_, "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr);
   if (!CreateSystemTables(db_)) {
     error = sqlite3_errmsg(db_);
     return false;
   }
   return true;
+}
+
+Session::Next Session::Fail(const Request& req, const SqlError& error) {
+  const SqlError& reported = interrupt_.cancelled() ? Interrupted() : error;
+  return Fail(req, reported.code, reported.message, Next::kContinue, reported.sqlstate);
 }
 
 bool Session::Send() { return link_.SendReply(reply_.bytes().data(), reply_.bytes().size()); }
@@ -107,7 +121,10 @@ void Session::Run() {
     }
     if (status != ClientLink::HeaderStatus::kOk) break;
     Request req = ParseRequest(header);
-    if (Handle(req) == Next::kClose) {
+    interrupt_.Begin(req.id);
+    const Next next = Handle(req);
+    interrupt_.End();
+    if (next == Next::kClose) {
       if (req.command != "QUIT") link_.CloseGracefully();
       break;
     }
@@ -149,6 +166,8 @@ Session::Next Session::Handle(const Request& req) {
   Next next;
   if (cmd == "LOGIN") {
     next = Login(req);
+  } else if (cmd == "CANCEL" && options_.capabilities) {
+    next = Cancel(req);
   } else if (cmd == "QUIT") {
     reply_.Begin(req.id);
     reply_.EndHeader();
@@ -165,8 +184,13 @@ Session::Next Session::Handle(const Request& req) {
     if (!has_sql) {
       next = Fail(req, kBadRequest, "Missing or invalid STATEMENT-BASE64.");
     } else {
-      if (MentionsSystemTables(sql)) RefreshSystemTables(db_);
-      next = cmd == "PREPARE-STATEMENT" ? Prepare(req, sql) : Execute(req, sql, params);
+      const bool catalog = MentionsSystemTables(sql);
+      if (catalog && !Delay(options_.delay_catalog_ms)) {
+        next = Fail(req, Interrupted());
+      } else {
+        if (catalog) RefreshSystemTables(db_);
+        next = cmd == "PREPARE-STATEMENT" ? Prepare(req, sql) : Execute(req, sql, params);
+      }
     }
   } else if (cmd == "FETCH-RESULT") {
     next = Fetch(req);
@@ -205,7 +229,12 @@ Session::Next Session::Login(const Request& req) {
   reply_.Begin(req.id);
   reply_.Field("Server-Name", "kestrion-server");
   reply_.Field("Protocol-Version", "0.1a");
-  if (options_.capabilities) reply_.Field("Capabilities", kCapabilities);
+  if (options_.capabilities) {
+    reply_.Field("Capabilities", kCapabilities);
+    reply_.Field("Session-ID", static_cast<long long>(number_));
+    reply_.Field("Cancel-Key", cancel_key_);
+    cancels_.Add(number_, cancel_key_, &interrupt_);
+  }
   reply_.EndHeader();
   return Send() ? Next::kContinue : Next::kClose;
 }
@@ -243,7 +272,19 @@ Session::Next Session::Execute(const Request& req, const std::string& sql,
                                const std::vector<corvane::VValue>& params) {
   KeptStatement kept;
   SqlError error;
-  if (!ExecuteBatch(db_, sql, params, kept.results, error, &statements_)) return Fail(req, error);
+  const bool in_transaction = !sqlite3_get_autocommit(db_);
+  if (!ExecuteBatch(db_, sql, params, kept.results, error, &statements_)) {
+    if (in_transaction && sqlite3_get_autocommit(db_)) {
+      // SQLite rolled the whole transaction back (an interrupted change does
+      // that). The client still counts on an open one: a new, empty one is
+      // opened, so that what it runs next is not committed on its own.
+      sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+      SqlError reported = interrupt_.cancelled() ? Interrupted() : error;
+      reported.message += "; the open transaction was rolled back";
+      return Fail(req, reported.code, reported.message, Next::kContinue, reported.sqlstate);
+    }
+    return Fail(req, error);
+  }
   long long page = kDefaultPageSize;
   if (auto p = req.FindInt("FIRST-PAGE-SIZE"); p && *p > 0) page = *p;
 
@@ -295,6 +336,7 @@ ResultSet* Session::FindResult(const Request& req, std::string& error) {
 }
 
 Session::Next Session::Fetch(const Request& req) {
+  if (!Delay(options_.delay_fetch_ms)) return Fail(req, Interrupted());
   std::string error;
   ResultSet* r = FindResult(req, error);
   if (!r) return Fail(req, kUnknownStatement, error);
@@ -326,6 +368,24 @@ void Session::CloseListed(const std::string& ids) {
     if (r.ec == std::errc() && r.ptr == ids.data() + end) kept_.erase(id);
     at = end + 1;
   }
+}
+
+Session::Next Session::Cancel(const Request& req) {
+  const auto session = req.FindInt("SESSION-ID");
+  const std::string* key = req.Find("CANCEL-KEY");
+  const std::string* request = req.Find("REQUEST-ID");
+  // The answer is the same whether anything matched: it tells no one
+  // whether a session or a key exists.
+  const bool matched = session && key && request && *session >= INT32_MIN && *session <= INT32_MAX &&
+                       cancels_.Cancel(static_cast<int>(*session), *key, *request);
+  Log(LogLevel::kDebug, "client " + std::to_string(number_) + ": cancel of session " +
+                            (session ? std::to_string(*session) : std::string("?")) +
+                            (matched ? "" : " ignored (no such session or wrong key)"));
+  reply_.Begin(req.id);
+  reply_.EndHeader();
+  if (!Send()) return Next::kClose;
+  // A connection that only came to cancel ends here.
+  return logged_in_ ? Next::kContinue : Next::kClose;
 }
 
 Session::Next Session::Close(const Request& req) {

@@ -10,18 +10,22 @@
 #include <vector>
 
 #include "server/batch.h"
+#include "server/cancel_registry.h"
 #include "server/client_link.h"
 #include "server/options.h"
 #include "server/reply.h"
 #include "server/request.h"
 #include "server/result_set.h"
+#include "server/session_interrupt.h"
 #include "server/statement_cache.h"
 
 namespace kestrion::server {
 
 class Session {
  public:
-  Session(ClientLink& link, const ServerOptions& options, std::string database_path, int number);
+  // `number` names the session in CANCEL requests, listed in `cancels`.
+  Session(ClientLink& link, const ServerOptions& options, std::string database_path, int number,
+          CancelRegistry& cancels);
   ~Session();
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
@@ -39,14 +43,18 @@ class Session {
   Next Fetch(const Request& req);
   Next Close(const Request& req);
   Next BulkModify(const Request& req);
+  // CANCEL: interrupts a request of another session that names its key.
+  Next Cancel(const Request& req);
+  // Waits `ms` (a test option) unless the request is cancelled meanwhile.
+  bool Delay(int ms) { return ms <= 0 || interrupt_.Sleep(ms); }
   // Forgets the kept results named in a CLOSE-STATEMENT-IDS list.
   void CloseListed(const std::string& ids);
 
   Next Fail(const Request& req, int code, const std::string& text, Next next = Next::kContinue,
             std::string_view sqlstate = {});
-  Next Fail(const Request& req, const SqlError& error) {
-    return Fail(req, error.code, error.message, Next::kContinue, error.sqlstate);
-  }
+  // An SQL error; any error of a cancelled request is reported as the
+  // interruption.
+  Next Fail(const Request& req, const SqlError& error);
   bool Send();
   bool OpenDatabase(std::string& error);
   void EndSession();
@@ -63,6 +71,9 @@ class Session {
   std::map<std::int32_t, KeptStatement> kept_;
   StatementCache statements_;
   Reply reply_;
+  CancelRegistry& cancels_;
+  const std::string cancel_key_ = CancelRegistry::NewKey();
+  SessionInterrupt interrupt_{link_};
 };
 
 // The largest request header accepted.

@@ -54,6 +54,14 @@ KESTRION_EXPORT SQLRETURN SQL_API SQLCloseCursor(SQLHSTMT StatementHandle) {
 }
 
 KESTRION_EXPORT SQLRETURN SQL_API SQLCancel(SQLHSTMT StatementHandle) {
+  // A call of this statement running on another thread holds the
+  // connection's call lock: it is only signalled, and answers HY008 itself.
+  // The statement's diagnostics belong to that call and stay untouched.
+  if (CSQLHandle* h = HandleRegistry::Find(StatementHandle, HandleKind::Statement)) {
+    CancelSignal* signal = h->_CancelSignal();
+    if (signal != nullptr && signal->Request(h)) return SQL_SUCCESS;
+  }
+  // Nothing runs: close the cursor and end a data-at-execution sequence.
   return Guarded<CHStatement>(StatementHandle, HandleKind::Statement, [&](CHStatement& st) -> SQLRETURN {
     st.state.need_data = false;
     st.state.pieces.clear();
