@@ -32,6 +32,7 @@ ServerCapabilities ServerCapabilities::FromList(std::string_view list) {
   }
   c.deferred_close_ = c.Has(kCapabilityDeferredClose);
   c.execute_describes_ = c.Has(kCapabilityExecuteDescribes);
+  c.pipeline_ = c.Has(kCapabilityPipeline);
   c.cancel_ = c.Has(kCapabilityCancel);
   return c;
 }

@@ -21,6 +21,11 @@ inline constexpr std::string_view kCapabilityExecuteDescribes = "execute-describ
 // interrupted request with an error; the connection stays in step.
 inline constexpr std::string_view kCapabilityCancel = "cancel";
 
+// The server reads requests while earlier ones are still being answered and
+// answers each in turn, so several requests may leave in one send before the
+// first reply is read (the sets of a parameter array).
+inline constexpr std::string_view kCapabilityPipeline = "pipeline";
+
 class ServerCapabilities {
  public:
   // The words of the field in a LOGIN reply header; none when it is absent.
@@ -32,18 +37,20 @@ class ServerCapabilities {
   const std::vector<std::string>& words() const { return words_; }
   void Clear() {
     words_.clear();
-    deferred_close_ = execute_describes_ = cancel_ = false;
+    deferred_close_ = execute_describes_ = pipeline_ = cancel_ = false;
   }
 
   // The capabilities the driver uses, looked up once.
   bool deferred_close() const { return deferred_close_; }
   bool execute_describes() const { return execute_describes_; }
+  bool pipeline() const { return pipeline_; }
   bool cancel() const { return cancel_; }
 
  private:
   std::vector<std::string> words_;  // lower case
   bool deferred_close_ = false;
   bool execute_describes_ = false;
+  bool pipeline_ = false;
   bool cancel_ = false;
 };
 

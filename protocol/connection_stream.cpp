@@ -123,7 +123,17 @@ bool OpenStream(CHConnection& connection, StreamMode mode) {
     s.failure = LinkFailure::kNoLink;
     return false;
   }
-  if (!s.LinkAlive()) return Fail(s, LinkFailure::kLost);
+  // Before writing, a link the server closed is found without sending into
+  // it. A read needs no probe: a closed link answers the read itself, after
+  // any bytes the server sent before closing.
+  if (mode == StreamMode::Writing) {
+    if (s.alive_before_request == s.request_number) {
+      // Probed by this call just before the request was framed.
+      s.alive_before_request = -1;
+    } else if (!s.LinkAlive()) {
+      return Fail(s, LinkFailure::kLost);
+    }
+  }
   s.mode = mode;
   return true;
 }

@@ -319,13 +319,9 @@ bool Link::WriteAll(const void* src, std::size_t n, std::int64_t stall_ms, std::
 
 bool Link::IsAlive() {
   if (fd_ < 0) return false;
-  if (!ssl_) {
-    for (int tries = 0;; ++tries) {
-      if (::send(fd_, "", 0, MSG_NOSIGNAL | MSG_DONTWAIT) == 0) break;
-      if (!WouldBlockErrno(errno) || tries > 1000) return false;
-    }
-  }
-  // A zero-byte send succeeds on a half-closed socket: look for end-of-stream.
+  // One look at the socket without taking anything: end-of-stream means the
+  // server closed it, an error other than "nothing yet" (a reset, a failed
+  // socket) that it is gone. This also finds what a zero-byte send would.
   char byte;
   const ssize_t r = ::recv(fd_, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
   if (r == 0) return false;

@@ -58,8 +58,9 @@ class Link {
   // caller reads again and looks at what woke it.
   void WaitReadable(int wake_fd, int wait_ms);
 
-  // The liveness probe: a zero-byte send on the plain socket (skipped under
-  // TLS) and a peek that finds end-of-stream when the server closed the link.
+  // The liveness probe: a peek at the socket (under TLS too) that finds
+  // end-of-stream when the server closed the link, or the error of a reset
+  // or failed socket; one system call.
   bool IsAlive();
 
   int fd() const { return fd_; }

@@ -29,27 +29,21 @@ void Append(std::vector<std::uint8_t>& out, std::string_view text) {
   out.insert(out.end(), text.begin(), text.end());
 }
 
-// Frames the request and sends it; false when it did not leave in full.
-bool SendFramed(CHConnection& connection, ReceiveBuffer& buffer, std::string_view header,
-                std::span<const std::uint8_t> body) {
+// Appends the framed request to `out`: its identifier (the next request
+// number), the header, the closes waiting for a request to carry them, the
+// blank line and the body. Answers the identifier with its space.
+std::string AppendFramed(CHConnection& connection, std::vector<std::uint8_t>& out,
+                         std::string_view header, std::span<const std::uint8_t> body) {
   Session& s = connection.session;
-  if (!s.link) {
-    s.failure = LinkFailure::kNoLink;
-    PostLinkFailure(connection, u"Can't send request header.");
-    return false;
-  }
-  s.current = &buffer;
-  buffer.Reset(PacketSize(connection));
-
   std::string id = RequestIdentifier(connection.connection_number, s.request_number);
   id += ' ';
-  buffer.expected_prefix = VString::FromAscii(id);
   s.interruption = Interruption();
-  s.request_number = static_cast<std::int32_t>(static_cast<std::uint32_t>(s.request_number) + 1);
-
-  std::vector<std::uint8_t>& out = s.send_buffer;
-  out.clear();
-  out.reserve(id.size() + header.size() + kBlankLine.size() + body.size());
+  const auto next = static_cast<std::int32_t>(static_cast<std::uint32_t>(s.request_number) + 1);
+  // A probe made before this request was framed still stands for its send.
+  if (s.alive_before_request == s.request_number) s.alive_before_request = next;
+  s.request_number = next;
+  const std::size_t needed = out.size() + id.size() + header.size() + kBlankLine.size() + body.size();
+  if (needed > out.capacity()) out.reserve(std::max(needed, 2 * out.capacity()));
   Append(out, id);
   Append(out, header);
   // Results closed since the last request are closed by this one.
@@ -62,9 +56,16 @@ bool SendFramed(CHConnection& connection, ReceiveBuffer& buffer, std::string_vie
     s.pending_closes.clear();
   }
   Append(out, kBlankLine);
-  const std::size_t header_bytes = out.size();
   out.insert(out.end(), body.begin(), body.end());
+  return id;
+}
 
+// Sends the framed bytes in `out` in one write; false when they did not
+// leave in full. `header_bytes` is where the first request's body starts, to
+// name what was not sent.
+bool SendBytes(CHConnection& connection, const std::vector<std::uint8_t>& out,
+               std::size_t header_bytes) {
+  Session& s = connection.session;
   bool sent = OpenStream(connection, StreamMode::Writing);
   std::size_t written = 0;
   if (sent) {
@@ -79,6 +80,29 @@ bool SendFramed(CHConnection& connection, ReceiveBuffer& buffer, std::string_vie
     PostLinkFailure(connection, written < header_bytes ? u"Can't send request header."
                                                        : u"Can't send packet.");
   }
+  return sent;
+}
+
+bool NoLink(CHConnection& connection) {
+  Session& s = connection.session;
+  if (s.link) return false;
+  s.failure = LinkFailure::kNoLink;
+  PostLinkFailure(connection, u"Can't send request header.");
+  return true;
+}
+
+// Frames the request and sends it; false when it did not leave in full.
+bool SendFramed(CHConnection& connection, ReceiveBuffer& buffer, std::string_view header,
+                std::span<const std::uint8_t> body) {
+  Session& s = connection.session;
+  if (NoLink(connection)) return false;
+  s.current = &buffer;
+  buffer.Reset(PacketSize(connection));
+
+  std::vector<std::uint8_t>& out = s.send_buffer;
+  out.clear();
+  buffer.expected_prefix = VString::FromAscii(AppendFramed(connection, out, header, body));
+  const bool sent = SendBytes(connection, out, out.size() - body.size());
   if (out.capacity() > kKeptSendBufferBytes) std::vector<std::uint8_t>().swap(out);
   return sent;
 }
@@ -150,6 +174,10 @@ void PostServerError(CHConnection& connection, const VString& header) {
   connection.Post(state, ErrorDescription(header), native);
 }
 
+// Reads one reply header through `buffer`, after the bytes it already holds,
+// and checks it against the buffer's expected identifier.
+SQLRETURN ReadReplyHeader(CHConnection& connection, ReceiveBuffer& buffer, VString* header_out);
+
 }  // namespace
 
 std::string RequestIdentifier(std::int32_t connection_number, std::int32_t request_number) {
@@ -171,10 +199,37 @@ SQLRETURN SendRequestHeader(CHConnection& connection, ReceiveBuffer& buffer,
 }
 
 SQLRETURN ReadReply(CHConnection& connection, ReceiveBuffer& buffer, VString* header_out) {
-  Session& s = connection.session;
-  if (!s.link) return connection.return_code();
-  s.current = &buffer;
+  if (!connection.session.link) return connection.return_code();
   buffer.Reset(PacketSize(connection));
+  return ReadReplyHeader(connection, buffer, header_out);
+}
+
+std::string FrameRequest(CHConnection& connection, std::vector<std::uint8_t>& out,
+                         std::string_view header, std::span<const std::uint8_t> body) {
+  return AppendFramed(connection, out, header, body);
+}
+
+SQLRETURN SendFramedRequests(CHConnection& connection, ReceiveBuffer& buffer,
+                             const std::vector<std::uint8_t>& requests) {
+  if (NoLink(connection)) return connection.return_code();
+  connection.session.current = &buffer;
+  buffer.Reset(PacketSize(connection));
+  SendBytes(connection, requests, requests.size());
+  return connection.return_code();
+}
+
+SQLRETURN ReadNextReply(CHConnection& connection, ReceiveBuffer& buffer, std::string_view id,
+                        VString* header_out) {
+  if (!connection.session.link) return connection.return_code();
+  buffer.expected_prefix = VString::FromAscii(id);
+  return ReadReplyHeader(connection, buffer, header_out);
+}
+
+namespace {
+
+SQLRETURN ReadReplyHeader(CHConnection& connection, ReceiveBuffer& buffer, VString* header_out) {
+  Session& s = connection.session;
+  s.current = &buffer;
 
   // The header is taken a received block at a time, up to and including its
   // blank line; what follows stays buffered as the start of the body.
@@ -239,6 +294,8 @@ SQLRETURN ReadReply(CHConnection& connection, ReceiveBuffer& buffer, VString* he
   return connection.return_code();
 }
 
+}  // namespace
+
 SQLRETURN SendRequest(CHConnection& connection, ReceiveBuffer& buffer, std::string_view header,
                       std::span<const std::uint8_t> body, VString* header_out) {
   // Without a driver log nothing else happens here: no clock, no formatting.
@@ -294,6 +351,7 @@ bool ResynchroniseStream(CHConnection& connection, ReceiveBuffer& buffer) {
   Session& s = connection.session;
   if (!s.link) return false;
   s.resynchronising = true;
+  ++s.resynchronisations;
   const auto limit = DeadlineClock::now() + kResynchronisationLimit;
   const DeadlineClock::time_point until = s.deadline ? std::min(*s.deadline, limit) : limit;
   bool done = false;

@@ -10,7 +10,9 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "driver/odbc.h"
 #include "protocol/receive_buffer.h"
@@ -38,6 +40,19 @@ SQLRETURN SendRequestHeader(CHConnection& connection, ReceiveBuffer& buffer,
 // blank line included.
 SQLRETURN ReadReply(CHConnection& connection, ReceiveBuffer& buffer,
                     corvane::VString* header_out = nullptr);
+
+// Several requests in one send (servers with the pipeline capability): each
+// is framed into `out` with FrameRequest, which answers its identifier and
+// a space; SendFramedRequests sends them all through `buffer`, and
+// ReadNextReply reads the reply to each in the order they were framed,
+// keeping what the buffer already holds of the replies that follow.
+// Nothing else may be sent on the connection until every reply was read.
+std::string FrameRequest(CHConnection& connection, std::vector<std::uint8_t>& out,
+                         std::string_view header, std::span<const std::uint8_t> body = {});
+SQLRETURN SendFramedRequests(CHConnection& connection, ReceiveBuffer& buffer,
+                             const std::vector<std::uint8_t>& requests);
+SQLRETURN ReadNextReply(CHConnection& connection, ReceiveBuffer& buffer, std::string_view id,
+                        corvane::VString* header_out = nullptr);
 
 // Sends a request and, when it left, reads its reply.
 SQLRETURN SendRequest(CHConnection& connection, ReceiveBuffer& buffer, std::string_view header,

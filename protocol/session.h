@@ -80,6 +80,9 @@ struct Session {
   // each request and the whole of its reply (resynchronisation included).
   std::optional<DeadlineClock::time_point> deadline;
   bool resynchronising = false;
+  // Resynchronisations so far: one during a run of pipelined requests means
+  // the replies still awaited were skipped with everything else.
+  std::uint32_t resynchronisations = 0;
   LinkFailure failure = LinkFailure::kNone;
   // Set when the link was lost while connected (closed, failed, timed out,
   // or out of step beyond repair). Calls that need the server then answer
@@ -91,7 +94,15 @@ struct Session {
 
   // The liveness probe behind SQL_ATTR_CONNECTION_DEAD: false without a link,
   // or when the link is found closed or failed.
-  bool LinkAlive() const { return link && link->IsAlive(); }
+  bool LinkAlive() const {
+    if (!link || !link->IsAlive()) return false;
+    alive_before_request = request_number;
+    return true;
+  }
+  // The request number at the last probe that found the link alive: the
+  // request framed right after such a probe is sent without probing again
+  // (the number follows the framing; the send clears it).
+  mutable std::int32_t alive_before_request = -1;
 
   // Sets the deadline `seconds` from now (at least one second); a negative
   // value means no deadline.

@@ -14,6 +14,8 @@ namespace kestrion::server {
 
 namespace {
 constexpr std::size_t kBufferSize = 64 * 1024;
+// Replies held at most before they are sent anyway.
+constexpr std::size_t kHeldReplyBytes = 256 * 1024;
 
 // Waits until fd is readable (or writable); 1 ready, 0 time-out, -1 error.
 int WaitFd(int fd, bool for_write, int timeout_ms) {
@@ -80,6 +82,8 @@ bool ClientLink::AcceptTls(SSL_CTX* ctx, int timeout_ms, std::string& error) {
 bool ClientLink::Fill(int timeout_ms, bool& timed_out) {
   timed_out = false;
   if (shut_) return false;
+  // Nothing is held back while the server waits for the client.
+  if (!held_.empty() && !Flush()) return false;
   if (begin_ == end_) begin_ = end_ = 0;
   if (end_ == buf_.size()) {
     if (begin_ > 0) {
@@ -214,6 +218,7 @@ void ClientLink::DiscardInput(int quiet_ms) {
 }
 
 void ClientLink::CloseGracefully() {
+  Flush();
   // Unread input would make the close a reset that can destroy the reply
   // still on its way; end sending first, then drop what the client still sends.
   if (!ssl_) ::shutdown(fd_, SHUT_WR);
@@ -222,7 +227,34 @@ void ClientLink::CloseGracefully() {
 
 bool ClientLink::WriteBytes(const void* src, std::size_t n) { return SendAll(src, n); }
 
+bool ClientLink::SendReply(const void* data, std::size_t n) {
+  if (begin_ < end_ && held_.size() + n <= kHeldReplyBytes) {
+    const auto* p = static_cast<const std::uint8_t*>(data);
+    held_.insert(held_.end(), p, p + n);
+    return true;
+  }
+  return SendAll(data, n);
+}
+
+bool ClientLink::Flush() {
+  if (held_.empty()) return true;
+  const bool sent = SendNow(held_.data(), held_.size());
+  held_.clear();
+  if (held_.capacity() > kHeldReplyBytes) std::vector<std::uint8_t>().swap(held_);
+  return sent;
+}
+
 bool ClientLink::SendAll(const void* data, std::size_t n) {
+  if (!held_.empty()) {
+    // The held replies and this one leave in one send.
+    const auto* p = static_cast<const std::uint8_t*>(data);
+    held_.insert(held_.end(), p, p + n);
+    return Flush();
+  }
+  return SendNow(data, n);
+}
+
+bool ClientLink::SendNow(const void* data, std::size_t n) {
   const auto* p = static_cast<const std::uint8_t*>(data);
   while (n > 0) {
     if (shut_) return false;

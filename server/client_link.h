@@ -35,8 +35,16 @@ class ClientLink : public corvane::VStream {
   // for `body_ms`.
   bool SkipHeader(int body_ms, bool& parameters);
 
-  // Sends all bytes; false when the peer is gone.
+  // Sends all bytes (after any held replies); false when the peer is gone.
   bool SendAll(const void* data, std::size_t n);
+
+  // Sends a reply, or holds it while the next request is already buffered:
+  // the replies to requests that arrived together then leave together, in
+  // one send, before the server next waits for input. False when the peer
+  // is gone.
+  bool SendReply(const void* data, std::size_t n);
+  // Sends the held replies.
+  bool Flush();
 
   // Silence allowed inside a request body before a read fails.
   void set_body_timeout_ms(int ms) { body_timeout_ms_ = ms; }
@@ -66,7 +74,10 @@ class ClientLink : public corvane::VStream {
 
   int fd_;
   SSL* ssl_ = nullptr;
+  bool SendNow(const void* data, std::size_t n);
+
   std::vector<std::uint8_t> buf_;
+  std::vector<std::uint8_t> held_;  // replies not sent yet
   std::size_t begin_ = 0, end_ = 0;
   int body_timeout_ms_ = 60000;
   std::atomic<bool> shut_{false};

@@ -28,7 +28,9 @@ constexpr int kBodyTimeoutMs = 30000;
 // PREPARE-STATEMENT would.
 // cancel: another connection may interrupt a request with CANCEL, naming the
 // Session-ID and Cancel-Key of the LOGIN reply.
-constexpr const char* kCapabilities = "deferred-close execute-describes cancel";
+// pipeline: requests are read while earlier ones are answered, each reply in
+// turn, so a client may send several before reading the first reply.
+constexpr const char* kCapabilities = "deferred-close execute-describes cancel pipeline";
 
 SqlError Interrupted() { return {kSqlErrorBase + SQLITE_INTERRUPT, "interrupted", "HY008"}; }
 }  // namespace
@@ -74,7 +76,7 @@ Session::Next Session::Fail(const Request& req, const SqlError& error) {
   return Fail(req, reported.code, reported.message, Next::kContinue, reported.sqlstate);
 }
 
-bool Session::Send() { return link_.SendAll(reply_.bytes().data(), reply_.bytes().size()); }
+bool Session::Send() { return link_.SendReply(reply_.bytes().data(), reply_.bytes().size()); }
 
 Session::Next Session::Fail(const Request& req, int code, const std::string& text, Next next,
                             std::string_view sqlstate) {
@@ -127,6 +129,7 @@ void Session::Run() {
       break;
     }
   }
+  link_.Flush();
   EndSession();
 }
 

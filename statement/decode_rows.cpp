@@ -114,7 +114,9 @@ Outcome ReadRows(CHStatement& statement, StatementExchange& exchange, std::int64
 bool DecodeRows(CHStatement& statement, StatementExchange& exchange, std::int64_t first,
                 std::int64_t last) {
   StatementState& s = statement.state;
-  if (!exchange.CheckConnection()) {
+  // The link is tested only when none of the rows has arrived yet: rows the
+  // server sent before closing the link are still read.
+  if (s.buffer.count == 0 && !exchange.CheckConnection()) {
     ClearRowCache(statement);
     return false;
   }

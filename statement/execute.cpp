@@ -1,21 +1,18 @@
 #include <algorithm>
-#include <climits>
 #include <string>
 #include <vector>
 
 #include "driver/connection.h"
 #include "driver/descriptor.h"
 #include "driver/statement.h"
-#include "protocol/reply_field.h"
 #include "statement/close_statement.h"
-#include "statement/decode_rows.h"
-#include "statement/description_check.h"
-#include "statement/describe_result.h"
+#include "statement/execute_request.h"
 #include "statement/parameters.h"
+#include "statement/pipelined_sets.h"
 #include "statement/prepare_execute.h"
+#include "statement/set_tally.h"
 #include "statement/statement_exchange.h"
 #include "statement/statement_settings.h"
-#include "statement/update_count.h"
 
 namespace kestrion {
 
@@ -23,137 +20,63 @@ using corvane::VString;
 
 namespace {
 
-long long IntegerField(std::u16string_view name, const VString& reply) {
-  std::optional<TokenList> tokens = GetReplyField(name, reply);
-  if (!tokens || tokens->empty()) return 0;
-  return ItemToInteger(tokens->front(), 0);
-}
-
 // One EXECUTE-STATEMENT with the values of parameter set `set`.
 SQLRETURN Execute(CHStatement& statement, std::int64_t set) {
-  StatementState& s = statement.state;
   {
     StatementExchange exchange(statement);
     if (!exchange.CheckConnection()) return statement.return_code();
   }
   CloseStatement(statement);
   StatementExchange exchange(statement);
-  const Session& session = exchange.connection().session;
-
-  std::string header = "EXECUTE-STATEMENT\r\nSTATEMENT-BASE64: ";
-  header += Base64OfText(s.text);
-  header += "\r\nOUTPUT-MODE: RELEASE\r\nFIRST-PAGE-SIZE: ";
-  header += session.first_page_size.ToUtf8();
-  if (!session.preferred_image_types.empty()) {
-    header += "\r\nPREFERRED-IMAGE-TYPES: ";
-    header += session.preferred_image_types.ToUtf8();
-  }
+  std::string header;
   std::vector<std::uint8_t> body;
-  if (!AddParameters(statement, ParameterUse::kExecute, header, body, set)) return SQL_ERROR;
+  if (!BuildExecuteRequest(statement, set, header, body)) return SQL_ERROR;
   if (!exchange.BeginTransactionIfNeeded()) return SQL_ERROR;
 
   VString reply;
   if (!exchange.Send(header, body, &reply)) return SQL_ERROR;
-  s.result_index = -1;
-  s.lists.ReadDescription(reply, true, false);
-  const long long sent = IntegerField(u"Row-Count-Sent", reply);
-  const long long id = IntegerField(u"Statement-ID", reply);
-  if (id < 0 || id > INT32_MAX) {
-    statement.Post(SqlState::HY000, u"Malformed reply: Statement-ID is not a statement number.");
-    exchange.DiscardBody();
-    return SQL_ERROR;
-  }
-  s.statement_id = static_cast<std::int32_t>(id);
-  if (!CheckDescription(statement, s.lists, true)) {
-    exchange.DiscardBody();
-    return SQL_ERROR;
-  }
-
-  SQLRETURN rc = DescribeResult(statement);
-  if (rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) rc = ReadUpdateCount(statement, exchange);
-  if ((rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO) && s.result_set_open) {
-    // The first page must be within the result, and what it leaves out must
-    // be kept by the server for fetching.
-    if (sent < 0 || sent > s.total_rows) {
-      statement.Post(SqlState::HY000,
-                     u"Malformed reply: Row-Count-Sent is outside the result's rows.");
-      exchange.DiscardBody();
-      return SQL_ERROR;
-    }
-    if (sent < s.total_rows && s.statement_id == 0) {
-      statement.Post(SqlState::HY000,
-                     u"Malformed reply: the server sent part of the rows and kept none to fetch "
-                     u"(Statement-ID 0).");
-      exchange.DiscardBody();
-      return SQL_ERROR;
-    }
-    if (sent > 0 && !DecodeRows(statement, exchange, 0, sent - 1)) return SQL_ERROR;
-  }
-  s.first_page_rows = s.cache.rows();
-  return statement.return_code();
-}
-
-bool WarningSince(const CHStatement& statement, std::size_t first) {
-  const auto& records = statement.diagnostics();
-  for (std::size_t i = first; i < records.size(); ++i) {
-    if (IsWarning(records[i].state)) return true;
-  }
-  return false;
+  return TakeExecuteReply(statement, exchange, reply);
 }
 
 // A parameter array: one execute per set that is not ignored. Each set's
 // outcome goes to the parameter status array and its diagnostics carry the
 // set's number; a failing set does not stop the others. Update counts add
 // up. With autocommit on each set commits on its own; with it off the sets
-// join the open transaction.
+// join the open transaction. A server that takes several requests at once
+// gets the sets' requests together (without a driver log, which times each
+// exchange on its own); otherwise each set waits for its reply.
 SQLRETURN ExecuteArray(CHStatement& statement, std::int64_t sets) {
-  StatementState& s = statement.state;
   CHDescriptor* ird = statement.current_descriptor(DescriptorRole::ImpRow);
   if (ird != nullptr && ird->count() > 0) {
     return statement.Post(SqlState::HYC00,
                           u"Parameter arrays are not supported for statements that return rows.");
   }
   if (!EveryMarkerBound(statement)) return statement.return_code();
-  SQLUSMALLINT* status = statement.param_status_ptr();
+  SetTally tally(statement);
+  CHConnection& connection = *statement.connection();
+  if (connection.session.capabilities.pipeline() && !connection.log.Enabled(LogLevel::Error) &&
+      connection.session.LinkAlive()) {
+    ExecutePipelinedSets(statement, sets, tally);
+    return tally.Finish();
+  }
   const SQLUSMALLINT* operations = statement.param_operation_ptr();
-  SQLULEN* processed = statement.params_processed_ptr();
-  std::int64_t succeeded = 0;
-  std::int64_t failed = 0;
-  std::int64_t total = 0;
+  bool failed = false;
   for (std::int64_t set = 0; set < sets; ++set) {
     if (operations != nullptr && operations[set] == SQL_PARAM_IGNORE) {
-      if (status != nullptr) status[set] = SQL_PARAM_UNUSED;
+      tally.Unused(set);
       continue;
     }
-    if (failed > 0 && !statement.connection()->session.LinkAlive()) {
+    if (failed && !connection.session.LinkAlive()) {
       // The link is gone: the remaining sets cannot run.
-      if (status != nullptr) status[set] = SQL_PARAM_UNUSED;
+      tally.Unused(set);
       continue;
     }
-    // Each set runs with a return code of its own; the records stay.
-    statement.set_return_code(SQL_SUCCESS);
-    const std::size_t before = statement.diagnostics().size();
+    const std::size_t first = tally.Begin();
     Execute(statement, set);
-    statement.SetRowAndColumn(before, set + 1, -1);
-    if (processed != nullptr) *processed = static_cast<SQLULEN>(set + 1);
-    if (ErrorSince(statement, before)) {
-      CloseStatement(statement);
-      ++failed;
-      if (status != nullptr) status[set] = SQL_PARAM_ERROR;
-    } else {
-      ++succeeded;
-      total += s.row_count;
-      if (status != nullptr) {
-        status[set] = WarningSince(statement, before) ? SQL_PARAM_SUCCESS_WITH_INFO : SQL_PARAM_SUCCESS;
-      }
-    }
+    failed = failed || ErrorSince(statement, first);
+    tally.End(set, first);
   }
-  s.row_count = total;
-  const bool warned = WarningSince(statement, 0);
-  statement.set_return_code(failed > 0 ? (succeeded > 0 ? SQL_SUCCESS_WITH_INFO : SQL_ERROR)
-                            : warned  ? SQL_SUCCESS_WITH_INFO
-                                      : SQL_SUCCESS);
-  return statement.return_code();
+  return tally.Finish();
 }
 
 }  // namespace

@@ -94,6 +94,28 @@ bool StatementExchange::Send(std::string_view header, std::span<const std::uint8
   return ok;
 }
 
+bool StatementExchange::SendFramed(const std::vector<std::uint8_t>& requests) {
+  stream_.ClearError();
+  stream_.LimitBody(std::nullopt);
+  connection_.session.SetDeadlineSeconds(query_timeout_ > 0 ? query_timeout_ : -1);
+  const std::size_t before = connection_.diagnostics().size();
+  SendFramedRequests(connection_, statement_.state.buffer, requests);
+  const bool ok = !ErrorSince(connection_, before);
+  Sync();
+  return ok;
+}
+
+bool StatementExchange::ReadNext(std::string_view id, VString* reply) {
+  stream_.ClearError();
+  stream_.LimitBody(std::nullopt);
+  const std::size_t before = connection_.diagnostics().size();
+  ReadNextReply(connection_, statement_.state.buffer, id, reply);
+  const bool ok = !ErrorSince(connection_, before);
+  if (ok) stream_.LimitBody(AnnouncedBodyLength(*reply));
+  Sync();
+  return ok;
+}
+
 void StatementExchange::PostBodyFailure(std::u16string_view what) {
   Session& s = connection_.session;
   Sync();

@@ -9,6 +9,7 @@
 #include <optional>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "protocol/connection_stream.h"
 #include "toolbox/vstring.h"
@@ -50,6 +51,14 @@ class StatementExchange {
   // diagnostics are then on the statement.
   bool Send(std::string_view header, std::span<const std::uint8_t> body = {},
             corvane::VString* reply = nullptr);
+
+  // Requests framed together (FrameRequest, protocol/request.h) for a
+  // server with the pipeline capability: SendFramed sends them in one
+  // write, ReadNext reads the reply to the request `id` (the one framed
+  // next) and bounds its body like Send. False on any failure, whose
+  // diagnostics are then on the statement.
+  bool SendFramed(const std::vector<std::uint8_t>& requests);
+  bool ReadNext(std::string_view id, corvane::VString* reply);
 
   // Copies what the connection recorded since the last copy to the
   // statement.

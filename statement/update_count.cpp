@@ -9,7 +9,10 @@ SQLRETURN ReadUpdateCount(CHStatement& statement, StatementExchange& exchange) {
   StatementState& s = statement.state;
   if (s.result_set_open) return SQL_SUCCESS;
   s.row_count = 0;
-  if (!exchange.CheckConnection()) return statement.return_code();
+  // The link is tested only when the count has not arrived yet: a server
+  // that answered and then closed the link (or the replies after it) is
+  // still read.
+  if (s.buffer.count < 4 && !exchange.CheckConnection()) return statement.return_code();
   std::int32_t count = 0;
   if (exchange.body().GetI32(count)) {
     s.row_count = count;

@@ -171,8 +171,7 @@ std::string VString::ToLocal() const {
   return Iconv(to.c_str(), "UTF-16LE", reinterpret_cast<const char*>(data()), size() * 2, 2, "?");
 }
 
-char16_t FoldUnit(char16_t c) {
-  if (c < 0x80) return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
+char16_t FoldUnitBeyondAscii(char16_t c) {
   if (c >= 0xC0 && c <= 0xFF) {
     // Latin-1 supplement letters to their base letters.
     static constexpr char16_t kBase[64] = {
@@ -206,7 +205,15 @@ std::size_t VString::FindFolded(std::u16string_view hay, std::u16string_view nee
                                 std::size_t from) {
   if (needle.empty()) return from <= hay.size() ? from : npos;
   if (hay.size() < needle.size()) return npos;
+  // An ASCII unit that is no letter matches only itself (the reply field
+  // lookups start with CR): candidates are found with a plain search.
+  const char16_t first = needle[0];
+  const bool exact_first = first < 0x80 && FoldUnit(first) == first && !(first >= u'a' && first <= u'z');
   for (std::size_t i = from; i + needle.size() <= hay.size(); ++i) {
+    if (exact_first) {
+      i = hay.find(first, i);
+      if (i == std::u16string_view::npos || i + needle.size() > hay.size()) return npos;
+    }
     std::size_t k = 0;
     while (k < needle.size() && FoldUnit(hay[i + k]) == FoldUnit(needle[k])) ++k;
     if (k == needle.size()) return i;

@@ -49,6 +49,10 @@ class VString : public std::u16string {
 };
 
 // The base letter of a unit, lower-cased, for case- and accent-blind matching.
-char16_t FoldUnit(char16_t unit);
+char16_t FoldUnitBeyondAscii(char16_t unit);
+inline char16_t FoldUnit(char16_t unit) {
+  if (unit < 0x80) return (unit >= u'A' && unit <= u'Z') ? static_cast<char16_t>(unit + 32) : unit;
+  return FoldUnitBeyondAscii(unit);
+}
 
 }  // namespace corvane

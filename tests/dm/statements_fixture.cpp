@@ -36,9 +36,11 @@ std::string FirstState(SQLSMALLINT type, SQLHANDLE handle) {
   return Utf8(reinterpret_cast<const char16_t*>(state));
 }
 
-void StatementsTest::SetUpTestSuite() {
+void StatementsTest::SetUpTestSuite() { StartServer({"--sample"}); }
+
+void StatementsTest::StartServer(std::vector<std::string> arguments) {
   config_ = std::make_unique<kestrion_test::PrivateOdbcConfig>();
-  server_ = std::make_unique<kestrion_test::DevServer>(std::vector<std::string>{"--sample"});
+  server_ = std::make_unique<kestrion_test::DevServer>(std::move(arguments));
 }
 
 void StatementsTest::TearDownTestSuite() {

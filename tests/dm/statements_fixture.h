@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "tests/support/dev_server.h"
 #include "tests/support/odbc_config.h"
@@ -30,6 +31,8 @@ class StatementsTest : public ::testing::Test {
  public:
   static void SetUpTestSuite();
   static void TearDownTestSuite();
+  // Starts the suite's server with these arguments (SetUpTestSuite: --sample).
+  static void StartServer(std::vector<std::string> arguments);
 
  protected:
   void SetUp() override;

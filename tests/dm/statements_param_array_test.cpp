@@ -1,8 +1,11 @@
 // Parameter arrays through the Driver Manager: SQL_ATTR_PARAMSET_SIZE above
 // one runs the statement once per set, column-wise and row-wise, with
 // ignored sets, failing sets, NULLs and data at execution; statuses, the
-// processed count and the summed row count report what happened.
+// processed count and the summed row count report what happened. Every
+// test runs against a server that takes the sets' requests together
+// (pipeline) and against a base-protocol one that gets them one at a time.
 #include <cstring>
+#include <type_traits>
 #include <vector>
 
 #include "tests/dm/statements_fixture.h"
@@ -10,7 +13,18 @@
 namespace kestrion_dm {
 namespace {
 
+struct Announced {
+  static std::vector<std::string> Arguments() { return {"--sample"}; }
+};
+struct BaseProtocol {
+  static std::vector<std::string> Arguments() { return {"--sample", "--no-capabilities"}; }
+};
+
+template <class Server>
 class ParamArrayTest : public StatementsTest {
+ public:
+  static void SetUpTestSuite() { StartServer(Server::Arguments()); }
+
  protected:
   void SetUp() override {
     StatementsTest::SetUp();
@@ -47,10 +61,20 @@ class ParamArrayTest : public StatementsTest {
   std::string table_;
 };
 
-TEST_F(ParamArrayTest, ColumnWiseArrayStoresEverySetWithNulls) {
+using Servers = ::testing::Types<Announced, BaseProtocol>;
+class ServerNames {
+ public:
+  template <class T>
+  static std::string GetName(int) {
+    return std::is_same_v<T, Announced> ? "Pipeline" : "BaseProtocol";
+  }
+};
+TYPED_TEST_SUITE(ParamArrayTest, Servers, ServerNames);
+
+TYPED_TEST(ParamArrayTest, ColumnWiseArrayStoresEverySetWithNulls) {
   for (SQLULEN size : {SQLULEN{1}, SQLULEN{100}}) {
-    Run("DELETE FROM " + table_);
-    SQLHSTMT stmt = NewStatement();
+    this->Run("DELETE FROM " + this->table_);
+    SQLHSTMT stmt = this->NewStatement();
     std::vector<SQLINTEGER> ids(size);
     std::vector<char> names(size * 21);
     std::vector<SQLLEN> name_inds(size);
@@ -61,11 +85,11 @@ TEST_F(ParamArrayTest, ColumnWiseArrayStoresEverySetWithNulls) {
       std::snprintf(&names[i * 21], 21, "name %u", static_cast<unsigned>(i + 1));
       name_inds[i] = i % 10 == 3 ? SQL_NULL_DATA : SQL_NTS;
     }
-    SetArray(stmt, size, status.data(), &processed);
+    this->SetArray(stmt, size, status.data(), &processed);
     STMT_OK(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, ids.data(), 0, nullptr));
     STMT_OK(SQLBindParameter(stmt, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 20, 0, names.data(), 21,
                              name_inds.data()));
-    ASSERT_TRUE(ExecDirect(stmt, "INSERT INTO " + table_ + " VALUES (?, ?)"));
+    ASSERT_TRUE(this->ExecDirect(stmt, "INSERT INTO " + this->table_ + " VALUES (?, ?)"));
     EXPECT_EQ(processed, size);
     SQLLEN count = 0;
     STMT_OK(SQLRowCount(stmt, &count));
@@ -75,7 +99,7 @@ TEST_F(ParamArrayTest, ColumnWiseArrayStoresEverySetWithNulls) {
     STMT_OK(SQLGetStmtAttr(stmt, SQL_ATTR_PARAMSET_SIZE, &read_back, 0, nullptr));
     EXPECT_EQ(read_back, size);
     SQLFreeHandle(SQL_HANDLE_STMT, stmt);
-    const std::vector<std::string> rows = Rows();
+    const std::vector<std::string> rows = this->Rows();
     ASSERT_EQ(rows.size(), size);
     EXPECT_EQ(rows.front(), "1:name 1");
     if (size > 4) {
@@ -85,7 +109,7 @@ TEST_F(ParamArrayTest, ColumnWiseArrayStoresEverySetWithNulls) {
   }
 }
 
-TEST_F(ParamArrayTest, RowWiseArrayOfTenThousandSetsWithABindOffset) {
+TYPED_TEST(ParamArrayTest, RowWiseArrayOfTenThousandSetsWithABindOffset) {
   struct Row {
     SQLINTEGER id;
     SQLLEN id_ind;
@@ -101,19 +125,19 @@ TEST_F(ParamArrayTest, RowWiseArrayOfTenThousandSetsWithABindOffset) {
     std::snprintf(r.name, sizeof r.name, "r%u", static_cast<unsigned>(i + 1));
     r.name_ind = SQL_NTS;
   }
-  SQLHSTMT stmt = NewStatement();
+  SQLHSTMT stmt = this->NewStatement();
   std::vector<SQLUSMALLINT> status(size, 99);
   SQLULEN processed = 0;
   SQLLEN offset = sizeof(Row);
-  SetArray(stmt, size, status.data(), &processed);
-  STMT_OK(SQLSetStmtAttr(stmt, SQL_ATTR_PARAM_BIND_TYPE, Value(sizeof(Row)), 0));
+  this->SetArray(stmt, size, status.data(), &processed);
+  STMT_OK(SQLSetStmtAttr(stmt, SQL_ATTR_PARAM_BIND_TYPE, this->Value(sizeof(Row)), 0));
   STMT_OK(SQLSetStmtAttr(stmt, SQL_ATTR_PARAM_BIND_OFFSET_PTR, &offset, 0));
   STMT_OK(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, &rows[0].id, 0,
                            &rows[0].id_ind));
   STMT_OK(SQLBindParameter(stmt, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 20, 0, rows[0].name, 21,
                            &rows[0].name_ind));
   STMT_OK(SQLPrepare(stmt, reinterpret_cast<SQLCHAR*>(const_cast<char*>(
-                               ("INSERT INTO " + table_ + " VALUES (?, ?)").c_str())),
+                               ("INSERT INTO " + this->table_ + " VALUES (?, ?)").c_str())),
                      SQL_NTS));
   STMT_OK(SQLExecute(stmt));
   EXPECT_EQ(processed, size);
@@ -122,7 +146,7 @@ TEST_F(ParamArrayTest, RowWiseArrayOfTenThousandSetsWithABindOffset) {
   EXPECT_EQ(count, static_cast<SQLLEN>(size));
   EXPECT_EQ(status[size - 1], SQL_PARAM_SUCCESS);
   SQLFreeHandle(SQL_HANDLE_STMT, stmt);
-  const std::vector<std::string> stored = Rows();
+  const std::vector<std::string> stored = this->Rows();
   ASSERT_EQ(stored.size(), size);
   EXPECT_EQ(stored[0], "1:r1");
   EXPECT_EQ(stored[size - 1], "10000:r10000");
@@ -130,18 +154,18 @@ TEST_F(ParamArrayTest, RowWiseArrayOfTenThousandSetsWithABindOffset) {
 
 // A set that fails (a duplicate key) is marked, its diagnostic names the set,
 // and the sets after it still run; an ignored set is left out.
-TEST_F(ParamArrayTest, FailingAndIgnoredSetsInTheMiddle) {
-  Run("INSERT INTO " + table_ + " VALUES (3, 'there before')");
-  SQLHSTMT stmt = NewStatement();
+TYPED_TEST(ParamArrayTest, FailingAndIgnoredSetsInTheMiddle) {
+  this->Run("INSERT INTO " + this->table_ + " VALUES (3, 'there before')");
+  SQLHSTMT stmt = this->NewStatement();
   SQLINTEGER ids[5] = {1, 2, 3, 4, 5};
   SQLUSMALLINT operations[5] = {SQL_PARAM_PROCEED, SQL_PARAM_IGNORE, SQL_PARAM_PROCEED, SQL_PARAM_PROCEED,
                                 SQL_PARAM_PROCEED};
   SQLUSMALLINT status[5] = {99, 99, 99, 99, 99};
   SQLULEN processed = 0;
-  SetArray(stmt, 5, status, &processed);
+  this->SetArray(stmt, 5, status, &processed);
   STMT_OK(SQLSetStmtAttr(stmt, SQL_ATTR_PARAM_OPERATION_PTR, operations, 0));
   STMT_OK(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, ids, 0, nullptr));
-  std::u16string sql = Utf16("INSERT INTO " + table_ + " (id) VALUES (?)");
+  std::u16string sql = Utf16("INSERT INTO " + this->table_ + " (id) VALUES (?)");
   EXPECT_EQ(SQLExecDirectW(stmt, Wide(sql), SQL_NTS), SQL_SUCCESS_WITH_INFO);
   EXPECT_EQ(status[0], SQL_PARAM_SUCCESS);
   EXPECT_EQ(status[1], SQL_PARAM_UNUSED);
@@ -157,12 +181,12 @@ TEST_F(ParamArrayTest, FailingAndIgnoredSetsInTheMiddle) {
   STMT_OK(SQLRowCount(stmt, &count));
   EXPECT_EQ(count, 3);
   SQLFreeHandle(SQL_HANDLE_STMT, stmt);
-  EXPECT_EQ(Rows(), (std::vector<std::string>{"1:-", "3:there before", "4:-", "5:-"}));
+  EXPECT_EQ(this->Rows(), (std::vector<std::string>{"1:-", "3:there before", "4:-", "5:-"}));
 
   // When every set fails the call fails.
-  stmt = NewStatement();
+  stmt = this->NewStatement();
   SQLINTEGER taken[2] = {1, 3};
-  SetArray(stmt, 2, status, &processed);
+  this->SetArray(stmt, 2, status, &processed);
   STMT_OK(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, taken, 0, nullptr));
   EXPECT_EQ(SQLExecDirectW(stmt, Wide(sql), SQL_NTS), SQL_ERROR);
   EXPECT_EQ(status[0], SQL_PARAM_ERROR);
@@ -171,17 +195,17 @@ TEST_F(ParamArrayTest, FailingAndIgnoredSetsInTheMiddle) {
 }
 
 // Data at execution walks the sets in turn; the token is the set's element.
-TEST_F(ParamArrayTest, DataAtExecutionAcrossSets) {
-  SQLHSTMT stmt = NewStatement();
+TYPED_TEST(ParamArrayTest, DataAtExecutionAcrossSets) {
+  SQLHSTMT stmt = this->NewStatement();
   SQLINTEGER ids[3] = {1, 2, 3};
   char tokens[3][8] = {"a", "b", "c"};
   SQLLEN inds[3] = {SQL_DATA_AT_EXEC, SQL_DATA_AT_EXEC, SQL_DATA_AT_EXEC};
   SQLUSMALLINT status[3];
   SQLULEN processed = 0;
-  SetArray(stmt, 3, status, &processed);
+  this->SetArray(stmt, 3, status, &processed);
   STMT_OK(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, ids, 0, nullptr));
   STMT_OK(SQLBindParameter(stmt, 2, SQL_PARAM_INPUT, SQL_C_CHAR, SQL_VARCHAR, 20, 0, tokens, 8, inds));
-  std::u16string sql = Utf16("INSERT INTO " + table_ + " VALUES (?, ?)");
+  std::u16string sql = Utf16("INSERT INTO " + this->table_ + " VALUES (?, ?)");
   ASSERT_EQ(SQLExecDirectW(stmt, Wide(sql), SQL_NTS), SQL_NEED_DATA) << Diagnostics(SQL_HANDLE_STMT, stmt);
   SQLPOINTER token = nullptr;
   const char* values[3] = {"first", nullptr, "third"};
@@ -198,38 +222,38 @@ TEST_F(ParamArrayTest, DataAtExecutionAcrossSets) {
   }
   STMT_OK(SQLParamData(stmt, &token));
   SQLFreeHandle(SQL_HANDLE_STMT, stmt);
-  EXPECT_EQ(Rows(), (std::vector<std::string>{"1:first", "2:-", "3:third"}));
+  EXPECT_EQ(this->Rows(), (std::vector<std::string>{"1:first", "2:-", "3:third"}));
 }
 
 // Arrays join an open transaction when autocommit is off.
-TEST_F(ParamArrayTest, ArrayJoinsTheOpenTransaction) {
-  KESTRION_ASSERT_OK(SQLSetConnectAttr(dbc_, SQL_ATTR_AUTOCOMMIT, Value(SQL_AUTOCOMMIT_OFF), 0),
-                     SQL_HANDLE_DBC, dbc_);
-  SQLHSTMT stmt = NewStatement();
+TYPED_TEST(ParamArrayTest, ArrayJoinsTheOpenTransaction) {
+  KESTRION_ASSERT_OK(SQLSetConnectAttr(this->dbc_, SQL_ATTR_AUTOCOMMIT, this->Value(SQL_AUTOCOMMIT_OFF), 0),
+                     SQL_HANDLE_DBC, this->dbc_);
+  SQLHSTMT stmt = this->NewStatement();
   SQLINTEGER ids[4] = {1, 2, 3, 4};
   SQLUSMALLINT status[4];
   SQLULEN processed = 0;
-  SetArray(stmt, 4, status, &processed);
+  this->SetArray(stmt, 4, status, &processed);
   STMT_OK(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, ids, 0, nullptr));
-  ASSERT_TRUE(ExecDirect(stmt, "INSERT INTO " + table_ + " (id) VALUES (?)"));
+  ASSERT_TRUE(this->ExecDirect(stmt, "INSERT INTO " + this->table_ + " (id) VALUES (?)"));
   SQLFreeHandle(SQL_HANDLE_STMT, stmt);
-  KESTRION_ASSERT_OK(SQLEndTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK), SQL_HANDLE_DBC, dbc_);
-  EXPECT_TRUE(Rows().empty()) << "the rollback kept rows of the array";
+  KESTRION_ASSERT_OK(SQLEndTran(SQL_HANDLE_DBC, this->dbc_, SQL_ROLLBACK), SQL_HANDLE_DBC, this->dbc_);
+  EXPECT_TRUE(this->Rows().empty()) << "the rollback kept rows of the array";
 }
 
-TEST_F(ParamArrayTest, ArraysAreRefusedForStatementsThatReturnRows) {
-  SQLHSTMT stmt = NewStatement();
+TYPED_TEST(ParamArrayTest, ArraysAreRefusedForStatementsThatReturnRows) {
+  SQLHSTMT stmt = this->NewStatement();
   SQLINTEGER ids[2] = {1, 2};
   SQLUSMALLINT status[2];
   SQLULEN processed = 0;
-  SetArray(stmt, 2, status, &processed);
+  this->SetArray(stmt, 2, status, &processed);
   STMT_OK(SQLBindParameter(stmt, 1, SQL_PARAM_INPUT, SQL_C_SLONG, SQL_INTEGER, 0, 0, ids, 0, nullptr));
-  std::u16string sql = Utf16("SELECT id FROM " + table_ + " WHERE id = ?");
+  std::u16string sql = Utf16("SELECT id FROM " + this->table_ + " WHERE id = ?");
   EXPECT_EQ(SQLExecDirectW(stmt, Wide(sql), SQL_NTS), SQL_ERROR);
   EXPECT_EQ(FirstState(SQL_HANDLE_STMT, stmt), "HYC00");
   SQLUINTEGER selects = 0, counts = 0;
-  SQLGetInfo(dbc_, SQL_PARAM_ARRAY_SELECTS, &selects, sizeof selects, nullptr);
-  SQLGetInfo(dbc_, SQL_PARAM_ARRAY_ROW_COUNTS, &counts, sizeof counts, nullptr);
+  SQLGetInfo(this->dbc_, SQL_PARAM_ARRAY_SELECTS, &selects, sizeof selects, nullptr);
+  SQLGetInfo(this->dbc_, SQL_PARAM_ARRAY_ROW_COUNTS, &counts, sizeof counts, nullptr);
   EXPECT_EQ(selects, static_cast<SQLUINTEGER>(SQL_PAS_NO_SELECT));
   EXPECT_EQ(counts, static_cast<SQLUINTEGER>(SQL_PARC_NO_BATCH));
   SQLFreeHandle(SQL_HANDLE_STMT, stmt);

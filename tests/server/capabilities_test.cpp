@@ -41,7 +41,8 @@ TEST(ServerCapabilities, AnnouncedAtLoginAndClosedWithTheNextRequest) {
   RawClient c(server.port());
   RawReply login = c.Login();
   ASSERT_TRUE(login.ok);
-  EXPECT_EQ(login.List("Capabilities"), (std::vector<std::string>{"deferred-close", "execute-describes", "cancel"}));
+  EXPECT_EQ(login.List("Capabilities"),
+            (std::vector<std::string>{"deferred-close", "execute-describes", "cancel", "pipeline"}));
 
   RunUpdate(c, "CREATE TABLE t (a INTEGER)");
   RunUpdate(c, "INSERT INTO t VALUES (1), (2)");
