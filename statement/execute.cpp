@@ -45,6 +45,16 @@ SQLRETURN Execute(CHStatement& statement, std::int64_t set) {
 // join the open transaction. A server that takes several requests at once
 // gets the sets' requests together (without a driver log, which times each
 // exchange on its own); otherwise each set waits for its reply.
+// The outcome of an array's call: the tally's, unless SQLCancel from another
+// thread stopped it, which fails the call with HY008 (the sets that ran keep
+// their statuses; the others read SQL_PARAM_UNUSED).
+SQLRETURN FinishArray(CHStatement& statement, SetTally& tally) {
+  const SQLRETURN rc = tally.Finish();
+  if (!statement.connection()->session.cancel_signal.requested()) return rc;
+  statement.Post(SqlState::HY008, u"The remaining parameter sets were not run.");
+  return SQL_ERROR;
+}
+
 SQLRETURN ExecuteArray(CHStatement& statement, std::int64_t sets) {
   CHDescriptor* ird = statement.current_descriptor(DescriptorRole::ImpRow);
   if (ird != nullptr && ird->count() > 0) {
@@ -57,7 +67,7 @@ SQLRETURN ExecuteArray(CHStatement& statement, std::int64_t sets) {
   if (connection.session.capabilities.pipeline() && !connection.log.Enabled(LogLevel::Error) &&
       connection.session.LinkAlive()) {
     ExecutePipelinedSets(statement, sets, tally);
-    return tally.Finish();
+    return FinishArray(statement, tally);
   }
   const SQLUSMALLINT* operations = statement.param_operation_ptr();
   bool failed = false;
@@ -66,8 +76,9 @@ SQLRETURN ExecuteArray(CHStatement& statement, std::int64_t sets) {
       tally.Unused(set);
       continue;
     }
-    if (failed && !connection.session.LinkAlive()) {
-      // The link is gone: the remaining sets cannot run.
+    if ((failed && !connection.session.LinkAlive()) || connection.session.cancel_signal.requested()) {
+      // The link is gone, or SQLCancel came from another thread: the
+      // remaining sets do not run.
       tally.Unused(set);
       continue;
     }
@@ -76,7 +87,7 @@ SQLRETURN ExecuteArray(CHStatement& statement, std::int64_t sets) {
     failed = failed || ErrorSince(statement, first);
     tally.End(set, first);
   }
-  return tally.Finish();
+  return FinishArray(statement, tally);
 }
 
 }  // namespace

@@ -52,7 +52,9 @@ void ExecutePipelinedSets(CHStatement& statement, std::int64_t sets, SetTally& t
     window.clear();
     while (next < sets && window.size() < kWindowSets && requests.size() < kWindowBytes) {
       const std::int64_t set = next++;
-      if ((operations != nullptr && operations[set] == SQL_PARAM_IGNORE) || !session.link) {
+      // After SQLCancel from another thread the sets not yet sent stay unrun.
+      if ((operations != nullptr && operations[set] == SQL_PARAM_IGNORE) || !session.link ||
+          session.cancel_signal.requested()) {
         tally.Unused(set);
         continue;
       }

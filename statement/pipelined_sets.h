@@ -16,7 +16,7 @@ class SetTally;
 // reply is an error, fails alone; the others still run. When the link is
 // lost, or the replies get out of step with the requests, the sets whose
 // replies were not read fail with 08S01 or HY000 (they may have run), and
-// the sets not yet sent are unused.
+// the sets not yet sent are unused; so are they after SQLCancel.
 void ExecutePipelinedSets(CHStatement& statement, std::int64_t sets, SetTally& tally);
 
 }  // namespace kestrion
