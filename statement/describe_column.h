@@ -10,7 +10,7 @@
 namespace kestrion {
 
 class CHStatement;
-class DescriptorRecord;
+struct DescriptorRecord;
 
 // The decimal digits of a record: its scale for the numeric class, its
 // precision for the time, timestamp and interval classes, else 0.

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/statement/statement_fixture.h"
@@ -83,11 +84,14 @@ void Session(FaultProxy& proxy, Tally& tally) {
   timed([&] { return SQLDisconnect(h.dbc); });
 }
 
-// Runs `count` sessions in a child process; its tally comes back through a
-// pipe. Answers the child's process id.
-pid_t RunChild(FaultProxy& proxy, int count, int out) {
+// Runs `count` sessions in a child process once a byte arrives on `go[0]`;
+// its tally comes back through a pipe. Answers the child's process id.
+pid_t RunChild(FaultProxy& proxy, int count, int out, const int go[2]) {
   const pid_t pid = ::fork();
   if (pid != 0) return pid;
+  ::close(go[1]);
+  char byte = 0;
+  if (::read(go[0], &byte, 1) != 1) ::_exit(4);
   Tally tally;
   for (int i = 0; i < count; ++i) Session(proxy, tally);
   const bool written = ::write(out, &tally, sizeof tally) == static_cast<ssize_t>(sizeof tally);
@@ -117,15 +121,25 @@ TEST(RandomMutation, SessionsSurviveDamagedRepliesAtSeveralRates) {
     mutate.seed = seed;
     seed += 1000;
     proxy.Plan({mutate});
+    // Every child is forked while the proxy carries no traffic, and only then
+    // do they start: a fork while another thread holds the allocator's lock
+    // (a proxy thread forwarding a reply) leaves the child stuck on it.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    int go[2];
+    ASSERT_EQ(::pipe(go), 0);
     std::vector<std::pair<pid_t, int>> children;
     for (int c = 0; c < kChildren; ++c) {
       int fds[2];
       ASSERT_EQ(::pipe(fds), 0);
-      const pid_t pid = RunChild(proxy, kSessionsPerChild, fds[1]);
+      const pid_t pid = RunChild(proxy, kSessionsPerChild, fds[1], go);
       ::close(fds[1]);
       ASSERT_GT(pid, 0);
       children.emplace_back(pid, fds[0]);
     }
+    ::close(go[0]);
+    const std::string start(kChildren, 'g');
+    ASSERT_EQ(::write(go[1], start.data(), start.size()), static_cast<ssize_t>(start.size()));
+    ::close(go[1]);
     for (auto [pid, in] : children) {
       Tally t;
       const bool got = ::read(in, &t, sizeof t) == static_cast<ssize_t>(sizeof t);
