@@ -71,6 +71,8 @@ class Session {
   std::map<std::int32_t, KeptStatement> kept_;
   StatementCache statements_;
   Reply reply_;
+  // The rows of the page being answered, encoded; kept between requests.
+  std::vector<std::uint8_t> page_;
   CancelRegistry& cancels_;
   const std::string cancel_key_ = CancelRegistry::NewKey();
   SessionInterrupt interrupt_{link_};
