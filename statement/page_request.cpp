@@ -95,6 +95,11 @@ bool RequestPage(CHStatement& statement, StatementExchange& exchange, std::int64
     statement.Post(SqlState::HY000, u"The server kept no rows to fetch beyond the first page.");
     return false;
   }
+  if (s.short_page_end >= 0 && first >= s.short_page_end) {
+    statement.Post(SqlState::HY000,
+                   u"Malformed reply: the page holds another number of rows than asked for.");
+    return false;
+  }
   // Rows that follow the cached page: the application reads forward.
   const bool forward = first == s.cache.first_row() + s.cache.rows();
   for (int attempt = 0; attempt < 2; ++attempt) {
@@ -109,15 +114,24 @@ bool RequestPage(CHStatement& statement, StatementExchange& exchange, std::int64
     } else if (!exchange.Send(FetchHeader(s, first, end), {}, &reply)) {
       return false;
     }
-    // A page with fewer or more rows than asked for cannot be decoded.
+    // A page with more rows than asked for, or none, cannot be decoded. A
+    // page with fewer ends the rows the server has: they are delivered, and
+    // fetching past them is the error.
     const std::optional<TokenList> sent = GetReplyField(u"Row-Count-Sent", reply);
-    if (sent && !sent->empty() && ItemToInteger(sent->front(), -1) != end - first) {
+    const long long sent_rows =
+        sent && !sent->empty() ? ItemToInteger(sent->front(), -1) : end - first;
+    if (sent_rows < 1 || sent_rows > end - first) {
       statement.Post(SqlState::HY000,
                      u"Malformed reply: the page holds another number of rows than asked for.");
       exchange.DiscardBody();
       return false;
     }
-    if (!ReadNextPageAhead(statement, exchange, first, end, length, forward)) {
+    if (sent_rows < end - first) {
+      end = first + sent_rows;
+      s.short_page_end = end;
+    }
+    if (s.short_page_end < 0 &&
+        !ReadNextPageAhead(statement, exchange, first, end, length, forward)) {
       exchange.Sync();
       return false;
     }
