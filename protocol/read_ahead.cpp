@@ -1,9 +1,7 @@
 // Skipping the reply to a request sent ahead of need (SendReadAhead) when
 // something else must go out on the connection first.
 #include <algorithm>
-#include <charconv>
 #include <optional>
-#include <string>
 
 #include "driver/connection.h"
 #include "protocol/connection_stream.h"
@@ -11,21 +9,6 @@
 #include "protocol/request.h"
 
 namespace kestrion {
-
-namespace {
-
-// The body size a reply announces ("Body-Length"), when it does.
-std::optional<std::int64_t> BodyLength(const corvane::VString& header) {
-  const std::optional<TokenList> tokens = GetReplyField(u"Body-Length", header);
-  if (!tokens || tokens->empty()) return std::nullopt;
-  const std::string text = corvane::VString(tokens->front()).ToUtf8();
-  std::int64_t length = -1;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), length);
-  if (ec != std::errc() || end != text.data() + text.size() || length < 0) return std::nullopt;
-  return length;
-}
-
-}  // namespace
 
 bool SkipReadAhead(CHConnection& connection) {
   Session& s = connection.session;
@@ -44,7 +27,7 @@ bool SkipReadAhead(CHConnection& connection) {
     connection.DropDiagnosticsFrom(before);
     return true;
   }
-  const std::optional<std::int64_t> length = BodyLength(header);
+  const std::optional<std::int64_t> length = ReplyBodyLength(header);
   if (!length) {
     // Without a size the rows cannot be skipped by count.
     if (ResynchroniseStream(connection, buffer)) return true;

@@ -74,4 +74,18 @@ std::optional<VString> TextOfBase64(std::u16string_view base64) {
   return VString::FromUtf8(*bytes);
 }
 
+std::optional<std::int64_t> ReplyBodyLength(std::u16string_view header) {
+  const std::optional<TokenList> tokens = GetReplyField(u"Body-Length", header);
+  if (!tokens || tokens->empty()) return std::nullopt;
+  std::u16string_view item = tokens->front();
+  if (!item.empty() && item.front() == u'+') item.remove_prefix(1);
+  if (item.empty()) return std::nullopt;
+  std::int64_t length = 0;
+  for (const char16_t c : item) {
+    if (c < u'0' || c > u'9' || length > (INT64_MAX - 9) / 10) return std::nullopt;
+    length = length * 10 + (c - u'0');
+  }
+  return length;
+}
+
 }  // namespace kestrion

@@ -2,6 +2,7 @@
 // tokens.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,10 @@ using TokenList = std::vector<corvane::VString>;
 // its value is empty.
 std::optional<TokenList> GetReplyField(std::u16string_view name, std::u16string_view header,
                                        bool* bad_base64 = nullptr);
+
+// The body size a reply announces ("Body-Length": digits, optionally
+// signed); nothing when it is absent, malformed or negative.
+std::optional<std::int64_t> ReplyBodyLength(std::u16string_view header);
 
 // Splits on spaces; a token opening with a double quote or an apostrophe runs
 // to the next such character, one opening with "[" to the next "]", spaces

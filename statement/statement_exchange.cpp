@@ -39,15 +39,6 @@ bool ConsumeUpdateCount(CHConnection& connection, ReceiveBuffer& buffer, const V
   return true;
 }
 
-// The body size a reply announces ("Body-Length"), when it does.
-std::optional<std::int64_t> AnnouncedBodyLength(const VString& reply) {
-  std::optional<TokenList> tokens = GetReplyField(u"Body-Length", reply);
-  if (!tokens || tokens->empty()) return std::nullopt;
-  const long long length = ItemToInteger(tokens->front(), -1);
-  if (length < 0) return std::nullopt;
-  return length;
-}
-
 }  // namespace
 
 StatementExchange::StatementExchange(CHStatement& statement)
@@ -89,7 +80,7 @@ bool StatementExchange::Send(std::string_view header, std::span<const std::uint8
   VString& text = reply != nullptr ? *reply : own;
   SendRequest(connection_, statement_.state.buffer, header, body, &text);
   const bool ok = !ErrorSince(connection_, before);
-  if (ok) stream_.LimitBody(AnnouncedBodyLength(text));
+  if (ok) stream_.LimitBody(ReplyBodyLength(text));
   Sync();
   return ok;
 }
@@ -111,7 +102,7 @@ bool StatementExchange::ReadNext(std::string_view id, VString* reply) {
   const std::size_t before = connection_.diagnostics().size();
   ReadNextReply(connection_, statement_.state.buffer, id, reply);
   const bool ok = !ErrorSince(connection_, before);
-  if (ok) stream_.LimitBody(AnnouncedBodyLength(*reply));
+  if (ok) stream_.LimitBody(ReplyBodyLength(*reply));
   Sync();
   return ok;
 }
