@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "server/byte_buffer.h"
 #include "toolbox/value.h"
 
 namespace kestrion::server {
@@ -31,7 +32,7 @@ struct ResultSet {
   bool updatable = false;
   std::string table;
 
-  std::vector<std::uint8_t> rows;     // encoded rows, one after another
+  ByteBuffer rows;                    // encoded rows, one after another
   std::vector<std::size_t> offsets;   // start of each row, plus the end
 
   std::size_t row_count() const { return offsets.empty() ? 0 : offsets.size() - 1; }
