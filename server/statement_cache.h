@@ -61,7 +61,7 @@ class StatementCache {
     std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
   };
   std::unordered_map<std::string, CachedStatement, TextHash, std::equal_to<>> entries_;
-  StatementPtr version_query_;
+  StatementPtr main_version_, temp_version_;
   long long schema_version_ = -1;
 };
 
