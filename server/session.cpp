@@ -139,20 +139,16 @@ Session::Next Session::Handle(const Request& req) {
 
   // A parameter body follows exactly when the header names parameter kinds;
   // read it first so that the stream stays aligned whatever happens next.
-  std::string sql;
   std::vector<corvane::VValue> params;
-  bool has_sql = false;
-  if (const std::string* b64 = req.Find("STATEMENT-BASE64")) {
-    auto text = corvane::Base64DecodeText(*b64);
-    if (text) {
-      sql = WithoutOdbcEscapes(WithoutMaxLengths(std::move(*text)));
-      has_sql = true;
-    }
-  }
+  const StatementText* text = nullptr;
+  if (const std::string* b64 = req.Find("STATEMENT-BASE64")) text = DecodeStatementText(*b64);
+  const bool has_sql = text != nullptr;
+  static const std::string kNoText;
+  const std::string& sql = text ? text->sql : kNoText;
   if (const Request::Field* types = req.FindField("PARAMETER-TYPES")) {
     if (!has_sql) return Fail(req, kBadParameterBody, "Parameters without a readable statement text.", Next::kClose);
     std::string error;
-    if (!ReadParameterBody(link_, CountMarkers(sql), SplitParameterTypes(types->raw), params, error)) {
+    if (!ReadParameterBody(link_, text->markers, SplitParameterTypes(types->raw), params, error)) {
       link_.ClearError();
       return Fail(req, kBadParameterBody, error, Next::kClose);
     }
@@ -184,7 +180,7 @@ Session::Next Session::Handle(const Request& req) {
     if (!has_sql) {
       next = Fail(req, kBadRequest, "Missing or invalid STATEMENT-BASE64.");
     } else {
-      const bool catalog = MentionsSystemTables(sql);
+      const bool catalog = text->catalog;
       if (catalog && !Delay(options_.delay_catalog_ms)) {
         next = Fail(req, Interrupted());
       } else {
@@ -206,6 +202,19 @@ Session::Next Session::Handle(const Request& req) {
                               std::to_string(reply_.bytes().size()) + " bytes, " + std::to_string(us) + " us");
   }
   return next;
+}
+
+const Session::StatementText* Session::DecodeStatementText(const std::string& base64) {
+  if (last_text_.valid && last_text_.base64 == base64) return &last_text_;
+  last_text_.valid = false;
+  auto text = corvane::Base64DecodeText(base64);
+  if (!text) return nullptr;
+  last_text_.base64 = base64;
+  last_text_.sql = WithoutOdbcEscapes(WithoutMaxLengths(std::move(*text)));
+  last_text_.catalog = MentionsSystemTables(last_text_.sql);
+  last_text_.markers = CountMarkers(last_text_.sql);
+  last_text_.valid = true;
+  return &last_text_;
 }
 
 Session::Next Session::Login(const Request& req) {
