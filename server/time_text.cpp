@@ -44,7 +44,37 @@ bool MinutesSecondsFraction(std::string_view s, std::size_t& pos, std::int64_t& 
 }
 }  // namespace
 
+namespace {
+// The form most cells hold, "YYYY-MM-DD HH:MM:SS", in one pass over fixed
+// positions; false when `s` is anything else (the general parser decides).
+bool PlainDateTime(std::string_view s, corvane::VTime& t) {
+  static constexpr char kShape[] = "dddd-dd-dd dd:dd:dd";
+  if (s.size() != sizeof kShape - 1) return false;
+  int v[19];
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (kShape[i] == 'd') {
+      if (s[i] < '0' || s[i] > '9') return false;
+      v[i] = s[i] - '0';
+    } else if (s[i] != kShape[i] && !(i == 10 && s[i] == 'T')) {
+      return false;
+    }
+  }
+  const int hour = v[11] * 10 + v[12], minute = v[14] * 10 + v[15], second = v[17] * 10 + v[18];
+  if (hour > 23 || minute > 59 || second > 59) return false;
+  t.year = static_cast<std::uint16_t>(v[0] * 1000 + v[1] * 100 + v[2] * 10 + v[3]);
+  t.month = static_cast<std::uint8_t>(v[5] * 10 + v[6]);
+  t.day = static_cast<std::uint8_t>(v[8] * 10 + v[9]);
+  t.ms = static_cast<std::uint32_t>(((hour * 60 + minute) * 60 + second) * 1000);
+  return true;
+}
+}  // namespace
+
 std::optional<corvane::VTime> ParseIsoTime(std::string_view s) {
+  corvane::VTime plain;
+  if (PlainDateTime(s, plain)) {
+    if (!plain.IsValid()) return std::nullopt;
+    return plain;
+  }
   std::size_t pos = 0;
   std::int64_t y, mo, d;
   if (!Digits(s, pos, 4, y) || pos >= s.size() || s[pos++] != '-' || !Digits(s, pos, 2, mo) || pos >= s.size() ||
