@@ -45,26 +45,25 @@ bool MinutesSecondsFraction(std::string_view s, std::size_t& pos, std::int64_t& 
 }  // namespace
 
 namespace {
-// The form most cells hold, "YYYY-MM-DD HH:MM:SS", in one pass over fixed
-// positions; false when `s` is anything else (the general parser decides).
+// The form most cells hold, "YYYY-MM-DD HH:MM:SS", read at fixed positions;
+// false when `s` is anything else (the general parser decides).
 bool PlainDateTime(std::string_view s, corvane::VTime& t) {
-  static constexpr char kShape[] = "dddd-dd-dd dd:dd:dd";
-  if (s.size() != sizeof kShape - 1) return false;
-  int v[19];
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    if (kShape[i] == 'd') {
-      if (s[i] < '0' || s[i] > '9') return false;
-      v[i] = s[i] - '0';
-    } else if (s[i] != kShape[i] && !(i == 10 && s[i] == 'T')) {
-      return false;
-    }
-  }
-  const int hour = v[11] * 10 + v[12], minute = v[14] * 10 + v[15], second = v[17] * 10 + v[18];
-  if (hour > 23 || minute > 59 || second > 59) return false;
-  t.year = static_cast<std::uint16_t>(v[0] * 1000 + v[1] * 100 + v[2] * 10 + v[3]);
-  t.month = static_cast<std::uint8_t>(v[5] * 10 + v[6]);
-  t.day = static_cast<std::uint8_t>(v[8] * 10 + v[9]);
-  t.ms = static_cast<std::uint32_t>(((hour * 60 + minute) * 60 + second) * 1000);
+  if (s.size() != 19 || s[4] != '-' || s[7] != '-' || (s[10] != ' ' && s[10] != 'T') || s[13] != ':' ||
+      s[16] != ':')
+    return false;
+  // Two digits at `i` (a value above 99 when either is no digit).
+  auto pair = [&s](std::size_t i) {
+    const unsigned hi = static_cast<unsigned char>(s[i]) - unsigned{'0'};
+    const unsigned lo = static_cast<unsigned char>(s[i + 1]) - unsigned{'0'};
+    return hi > 9 || lo > 9 ? 1000u : hi * 10 + lo;
+  };
+  const unsigned century = pair(0), year = pair(2), month = pair(5), day = pair(8);
+  const unsigned hour = pair(11), minute = pair(14), second = pair(17);
+  if (century > 99 || year > 99 || month > 99 || day > 99 || hour > 23 || minute > 59 || second > 59) return false;
+  t.year = static_cast<std::uint16_t>(century * 100 + year);
+  t.month = static_cast<std::uint8_t>(month);
+  t.day = static_cast<std::uint8_t>(day);
+  t.ms = ((hour * 60 + minute) * 60 + second) * 1000;
   return true;
 }
 }  // namespace
