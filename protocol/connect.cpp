@@ -234,6 +234,7 @@ void Disconnect(CHConnection& connection, bool logged_in) {
     CloseStream(connection);
     s.link.reset();
     s.current = nullptr;
+    s.read_ahead.reset();
   } else if (!s.dead) {
     connection.Post(SqlState::S01002, u"Disconnect error");
   }

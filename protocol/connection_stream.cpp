@@ -154,6 +154,23 @@ bool FillBuffer(CHConnection& connection, ReceiveBuffer& buffer) {
   return true;
 }
 
+bool ReceiveAtLeast(CHConnection& connection, ReceiveBuffer& buffer, std::int32_t n) {
+  if (buffer.count >= n) return true;
+  Session& s = connection.session;
+  if (!OpenStream(connection, StreamMode::Reading)) return false;
+  s.current = &buffer;
+  if (!buffer.data || !buffer.Reserve(n)) return false;
+  while (buffer.count < n) {
+    std::uint8_t* tail = buffer.data.get() + buffer.offset + buffer.count;
+    const auto room = static_cast<std::size_t>(buffer.capacity - buffer.offset - buffer.count);
+    std::size_t got = 0;
+    const LinkFailure failure = AwaitReply(s, tail, room, got);
+    if (failure != LinkFailure::kNone) return Fail(s, failure);
+    buffer.count += static_cast<std::int32_t>(got);
+  }
+  return true;
+}
+
 bool StreamRead(CHConnection& connection, ReceiveBuffer& buffer, void* dst, std::size_t n) {
   Session& s = connection.session;
   auto* out = static_cast<std::uint8_t*>(dst);

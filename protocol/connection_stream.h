@@ -30,6 +30,12 @@ void CloseStream(CHConnection& connection);
 // unconsumed bytes, waiting no longer than the session's deadline.
 bool FillBuffer(CHConnection& connection, ReceiveBuffer& buffer);
 
+// Receives into `buffer` until it holds at least `n` unconsumed bytes,
+// growing it when needed, within the session's deadline. False when the
+// memory or the bytes cannot be had (a failed read is recorded as for any
+// read).
+bool ReceiveAtLeast(CHConnection& connection, ReceiveBuffer& buffer, std::int32_t n);
+
 // Reads exactly `n` bytes through `buffer` (which becomes the current one).
 bool StreamRead(CHConnection& connection, ReceiveBuffer& buffer, void* dst, std::size_t n);
 // Writes all `n` bytes to the link.

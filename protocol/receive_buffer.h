@@ -20,9 +20,14 @@ struct ReceiveBuffer {
   // space, e.g. "3.17 ".
   corvane::VString expected_prefix;
 
-  // Discards the contents and makes the capacity `size` bytes (the storage
-  // is kept when it already has that size). False when it cannot be had.
+  // Discards the contents and makes the capacity `size` bytes. The storage
+  // is kept when it holds at least that and no more than kKeptCapacity (a
+  // buffer grown for a whole page stays grown). False when it cannot be had.
   bool Reset(std::int32_t size);
+  // Makes room for `size` unconsumed bytes in all, keeping those it holds
+  // (moved to the front). False when the memory cannot be had.
+  bool Reserve(std::int32_t size);
+  static constexpr std::int32_t kKeptCapacity = 1 << 20;
   const std::uint8_t* unconsumed() const { return data.get() + offset; }
   // Consumes `n` buffered bytes.
   void Consume(std::int32_t n) {

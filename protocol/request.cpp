@@ -95,7 +95,7 @@ bool NoLink(CHConnection& connection) {
 bool SendFramed(CHConnection& connection, ReceiveBuffer& buffer, std::string_view header,
                 std::span<const std::uint8_t> body) {
   Session& s = connection.session;
-  if (NoLink(connection)) return false;
+  if (!SkipReadAhead(connection) || NoLink(connection)) return false;
   s.current = &buffer;
   buffer.Reset(PacketSize(connection));
 
@@ -211,11 +211,22 @@ std::string FrameRequest(CHConnection& connection, std::vector<std::uint8_t>& ou
 
 SQLRETURN SendFramedRequests(CHConnection& connection, ReceiveBuffer& buffer,
                              const std::vector<std::uint8_t>& requests) {
-  if (NoLink(connection)) return connection.return_code();
+  if (!SkipReadAhead(connection) || NoLink(connection)) return connection.return_code();
   connection.session.current = &buffer;
   buffer.Reset(PacketSize(connection));
   SendBytes(connection, requests, requests.size());
   return connection.return_code();
+}
+
+std::string SendReadAhead(CHConnection& connection, ReceiveBuffer& buffer, std::string_view header) {
+  Session& s = connection.session;
+  if (s.read_ahead || NoLink(connection)) return {};
+  std::vector<std::uint8_t>& out = s.send_buffer;
+  out.clear();
+  std::string id = AppendFramed(connection, out, header, {});
+  if (!SendBytes(connection, out, out.size())) return {};
+  s.read_ahead = ReadAhead{id, &buffer};
+  return id;
 }
 
 SQLRETURN ReadNextReply(CHConnection& connection, ReceiveBuffer& buffer, std::string_view id,
@@ -350,6 +361,9 @@ constexpr auto kResynchronisationLimit = std::chrono::seconds(10);
 bool ResynchroniseStream(CHConnection& connection, ReceiveBuffer& buffer) {
   Session& s = connection.session;
   if (!s.link) return false;
+  // The answer to the bogus command follows every reply still awaited,
+  // a page read ahead included: all of them are skipped.
+  s.read_ahead.reset();
   s.resynchronising = true;
   ++s.resynchronisations;
   const auto limit = DeadlineClock::now() + kResynchronisationLimit;

@@ -54,6 +54,22 @@ SQLRETURN SendFramedRequests(CHConnection& connection, ReceiveBuffer& buffer,
 SQLRETURN ReadNextReply(CHConnection& connection, ReceiveBuffer& buffer, std::string_view id,
                         corvane::VString* header_out = nullptr);
 
+// A request sent ahead of need: it leaves while the reply to the last
+// request is still being read through `buffer`, which keeps what it holds.
+// Its reply is recorded as read ahead (Session::read_ahead): the caller
+// reads it later with ReadNextReply, and any other request on the connection
+// first skips it (SkipReadAhead). Answers the identifier and a space, as
+// FrameRequest does; empty when the
+// request did not leave (the failure is posted on the connection).
+std::string SendReadAhead(CHConnection& connection, ReceiveBuffer& buffer, std::string_view header);
+
+// Reads and skips the reply to the request sent ahead, when there is one:
+// a page nobody asked for yet is dropped before another request goes out.
+// A refusal of it by the server is dropped too. False, with the failure
+// posted on the connection, when the link was lost or the reply could not
+// be skipped (the link is then closed).
+bool SkipReadAhead(CHConnection& connection);
+
 // Sends a request and, when it left, reads its reply.
 SQLRETURN SendRequest(CHConnection& connection, ReceiveBuffer& buffer, std::string_view header,
                       std::span<const std::uint8_t> body = {},

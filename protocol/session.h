@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "protocol/cancel_request.h"
@@ -42,6 +43,14 @@ struct Interruption {
   DeadlineClock::time_point answer_by{};
 };
 
+// A request sent before its reply is needed (the next page of a result read
+// forward): its identifier ("3.17") and the buffer its reply is read
+// through, which may already hold the start of that reply.
+struct ReadAhead {
+  std::string id;
+  ReceiveBuffer* buffer = nullptr;
+};
+
 struct Session {
   // Set at login, reset at disconnect.
   corvane::VString data_source_name = u"DEFAULT";
@@ -63,6 +72,11 @@ struct Session {
   // Kept results whose close goes out with the next request (servers with
   // the deferred-close capability).
   std::vector<std::int32_t> pending_closes;
+
+  // The request sent ahead whose reply is still on the link. A statement
+  // that wants it reads it; anything else sent on the connection first
+  // reads and skips it.
+  std::optional<ReadAhead> read_ahead;
 
   // Number of the next request; survives disconnects.
   std::int32_t request_number = 0;
@@ -126,6 +140,7 @@ struct Session {
     link.reset();
     mode = StreamMode::Closed;
     current = nullptr;
+    read_ahead.reset();
     dead = true;
   }
 };

@@ -169,67 +169,22 @@ VKind KindFromClasses(unsigned seen) {
   }
 }
 
-// A copied cell for results whose kinds are known only after all rows.
-struct HeldCell {
-  int type = SQLITE_NULL;
-  std::int64_t i = 0;
-  double d = 0;
-  std::string bytes;
-  SqlCell view() const {
-    SqlCell c;
-    c.type = type;
-    c.i = i;
-    c.d = d;
-    c.p = reinterpret_cast<const unsigned char*>(bytes.data());
-    c.n = static_cast<int>(bytes.size());
-    return c;
-  }
-};
-
-// Steps `s` to the end, encoding every row into `r`. For an updatable
-// result the statement's last column is the row id, sent first.
+// Steps `s` to the end, copying every row into `r` (encoded later, page by
+// page). For an updatable result the statement's last column is the row id.
+// Columns without a declared kind take it from the storage classes seen.
 bool CollectRows(sqlite3* db, sqlite3_stmt* s, ResultSet& r, SqlError& error) {
-  const int n = static_cast<int>(r.columns.size());
   const int width = sqlite3_column_count(s);
-  bool all_known = true;
-  for (const ResultColumn& c : r.columns)
-    if (c.kind == VKind::Unknown) all_known = false;
-  r.offsets.assign(1, 0);
-  std::vector<HeldCell> held;
   std::vector<unsigned> seen(r.columns.size(), 0);
+  r.held.Clear();
   int rc;
-  while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
-    if (all_known) {
-      if (r.updatable) EncodeCell(r.rows, VKind::Long, CellFromColumn(s, n));
-      for (int i = 0; i < n; ++i) EncodeCell(r.rows, r.columns[static_cast<std::size_t>(i)].kind, CellFromColumn(s, i));
-      r.offsets.push_back(r.rows.size());
-      continue;
-    }
-    for (int i = 0; i < width; ++i) {
-      SqlCell c = CellFromColumn(s, i);
-      HeldCell h;
-      h.type = c.type;
-      h.i = c.i;
-      h.d = c.d;
-      if (c.p) h.bytes.assign(reinterpret_cast<const char*>(c.p), static_cast<std::size_t>(c.n));
-      if (i < n && c.type != SQLITE_NULL) seen[static_cast<std::size_t>(i)] |= 1u << c.type;
-      held.push_back(std::move(h));
-    }
-  }
+  while ((rc = sqlite3_step(s)) == SQLITE_ROW) r.held.Append(s, width, seen);
   if (rc != SQLITE_DONE) {
+    r.held.Clear();
     error = SqliteError(db);
     return false;
   }
-  if (!all_known) {
-    for (std::size_t k = 0; k < r.columns.size(); ++k)
-      if (r.columns[k].kind == VKind::Unknown) r.columns[k].kind = KindFromClasses(seen[k]);
-    for (std::size_t row = 0; row * static_cast<std::size_t>(width) < held.size(); ++row) {
-      const HeldCell* cells = &held[row * static_cast<std::size_t>(width)];
-      if (r.updatable) EncodeCell(r.rows, VKind::Long, cells[n].view());
-      for (int i = 0; i < n; ++i) EncodeCell(r.rows, r.columns[static_cast<std::size_t>(i)].kind, cells[i].view());
-      r.offsets.push_back(r.rows.size());
-    }
-  }
+  for (std::size_t k = 0; k < r.columns.size(); ++k)
+    if (r.columns[k].kind == VKind::Unknown) r.columns[k].kind = KindFromClasses(seen[k]);
   return true;
 }
 

@@ -1,6 +1,6 @@
 // One result of a batch as the server keeps it: its description and, for a row
-// set, the rows already encoded as they go on the wire, with row offsets, so
-// that any page is a plain copy.
+// set, the rows as SQLite gave them; a page is encoded for the wire when a
+// reply needs it.
 #pragma once
 
 #include <cstddef>
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "server/byte_buffer.h"
+#include "server/held_rows.h"
 #include "toolbox/value.h"
 
 namespace kestrion::server {
@@ -32,13 +33,14 @@ struct ResultSet {
   bool updatable = false;
   std::string table;
 
-  ByteBuffer rows;                    // encoded rows, one after another
-  std::vector<std::size_t> offsets;   // start of each row, plus the end
+  // The rows as stepped: the columns, then the row id of an updatable
+  // result.
+  HeldRows held;
 
-  std::size_t row_count() const { return offsets.empty() ? 0 : offsets.size() - 1; }
-  // Bytes of rows [first, last] (inclusive, already clamped).
-  const std::uint8_t* page_data(std::size_t first) const { return rows.data() + offsets[first]; }
-  std::size_t page_size(std::size_t first, std::size_t last) const { return offsets[last + 1] - offsets[first]; }
+  std::size_t row_count() const { return held.rows(); }
+  // Appends rows [first, last] (inclusive, already clamped) to `out` as
+  // they go on the wire.
+  void EncodeRows(std::size_t first, std::size_t last, ByteBuffer& out) const;
 };
 
 // Every result of one executed batch, kept under its Statement-ID.

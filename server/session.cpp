@@ -76,7 +76,11 @@ Session::Next Session::Fail(const Request& req, const SqlError& error) {
   return Fail(req, reported.code, reported.message, Next::kContinue, reported.sqlstate);
 }
 
-bool Session::Send() { return link_.SendReply(reply_.bytes().data(), reply_.bytes().size()); }
+bool Session::Send() {
+  // A page buffer grown for one large page is given back.
+  if (page_.capacity() > (std::size_t{4} << 20)) page_ = ByteBuffer();
+  return link_.SendReply(reply_.bytes().data(), reply_.bytes().size());
+}
 
 Session::Next Session::Fail(const Request& req, int code, const std::string& text, Next next,
                             std::string_view sqlstate) {
@@ -311,15 +315,17 @@ Session::Next Session::Execute(const Request& req, const std::string& sql,
   std::size_t sent = 0;
   const ResultSet* first = kept.results.empty() ? nullptr : &kept.results.front();
   if (first && first->row_set) sent = std::min<std::size_t>(first->row_count(), static_cast<std::size_t>(page));
+  page_.Clear();
+  if (sent > 0) first->EncodeRows(0, sent - 1, page_);
   reply_.Field("Row-Count-Sent", static_cast<long long>(sent));
-  std::size_t body = first && !first->row_set ? 4 : sent > 0 ? first->page_size(0, sent - 1) : 0;
+  std::size_t body = first && !first->row_set ? 4 : page_.size();
   reply_.Field("Body-Length", static_cast<long long>(body));
   reply_.EndHeader();
   if (first && !first->row_set) {
     std::int64_t c = first->update_count;
     reply_.AppendI32(static_cast<std::int32_t>(std::min<std::int64_t>(c, INT32_MAX)));
   } else if (sent > 0) {
-    reply_.Append(first->page_data(0), first->page_size(0, sent - 1));
+    reply_.Append(page_.data(), page_.size());
   }
   if (any_rows) kept_[id] = std::move(kept);
   return Send() ? Next::kContinue : Next::kClose;
@@ -354,15 +360,13 @@ Session::Next Session::Fetch(const Request& req) {
   long long first = std::max(0LL, req.FindInt("FIRST-ROW-INDEX").value_or(0));
   long long last = std::min(total - 1, req.FindInt("LAST-ROW-INDEX").value_or(total - 1));
   long long count = last >= first ? last - first + 1 : 0;
+  page_.Clear();
+  if (count > 0) r->EncodeRows(static_cast<std::size_t>(first), static_cast<std::size_t>(last), page_);
   reply_.Begin(req.id);
   reply_.Field("Row-Count-Sent", count);
-  reply_.Field("Body-Length", count > 0 ? static_cast<long long>(r->page_size(static_cast<std::size_t>(first),
-                                                                              static_cast<std::size_t>(last)))
-                                        : 0LL);
+  reply_.Field("Body-Length", static_cast<long long>(page_.size()));
   reply_.EndHeader();
-  if (count > 0)
-    reply_.Append(r->page_data(static_cast<std::size_t>(first)),
-                  r->page_size(static_cast<std::size_t>(first), static_cast<std::size_t>(last)));
+  if (count > 0) reply_.Append(page_.data(), page_.size());
   return Send() ? Next::kContinue : Next::kClose;
 }
 

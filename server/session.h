@@ -85,6 +85,8 @@ class Session {
   StatementCache statements_;
   StatementText last_text_;
   Reply reply_;
+  // The rows of the page being answered, encoded; kept between requests.
+  ByteBuffer page_;
   CancelRegistry& cancels_;
   const std::string cancel_key_ = CancelRegistry::NewKey();
   SessionInterrupt interrupt_{link_};

@@ -4,6 +4,7 @@
 
 #include "driver/connection.h"
 #include "driver/statement.h"
+#include "protocol/request.h"
 #include "statement/row_cache.h"
 #include "statement/statement_exchange.h"
 
@@ -25,6 +26,16 @@ bool CloseStatement(CHStatement& statement) {
   const bool was_described = s.described;
   ClearRowCache(statement);
   Session& session = statement.connection()->session;
+  if (session.read_ahead && session.read_ahead->buffer == &s.buffer) {
+    // The page asked for ahead is read through this statement's buffer,
+    // which may be about to go: it is skipped now.
+    const std::size_t before = statement.diagnostics().size();
+    {
+      StatementExchange exchange(statement);
+      exchange.SkipSentAhead();
+    }
+    if (ConnectionDead(*statement.connection())) statement.DropDiagnosticsFrom(before);
+  }
   if (s.statement_id != 0 && session.capabilities.deferred_close() && session.link &&
       session.pending_closes.size() < kMaxPendingCloses) {
     // The server closes it when the next request names it: no round trip.

@@ -116,6 +116,18 @@ bool StatementExchange::ReadNext(std::string_view id, VString* reply) {
   return ok;
 }
 
+bool StatementExchange::ReadSentAhead(std::string_view id, VString* reply) {
+  connection_.session.read_ahead.reset();
+  connection_.session.SetDeadlineSeconds(query_timeout_ > 0 ? query_timeout_ : -1);
+  return ReadNext(id, reply);
+}
+
+void StatementExchange::SkipSentAhead() {
+  connection_.session.SetDeadlineSeconds(query_timeout_ > 0 ? query_timeout_ : -1);
+  SkipReadAhead(connection_);
+  Sync();
+}
+
 void StatementExchange::PostBodyFailure(std::u16string_view what) {
   Session& s = connection_.session;
   Sync();

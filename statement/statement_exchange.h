@@ -60,6 +60,13 @@ class StatementExchange {
   bool SendFramed(const std::vector<std::uint8_t>& requests);
   bool ReadNext(std::string_view id, corvane::VString* reply);
 
+  // Reads the reply to the request this statement sent ahead (`id`, with
+  // its space), within the query time-out, and bounds its body like Send.
+  bool ReadSentAhead(std::string_view id, corvane::VString* reply);
+
+  // Skips the reply to the request sent ahead, within the query time-out.
+  void SkipSentAhead();
+
   // Copies what the connection recorded since the last copy to the
   // statement.
   void Sync();

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -93,6 +94,14 @@ struct StatementState {
 
   // The receive buffer of this statement's requests.
   ReceiveBuffer buffer;
+
+  // The next page, asked for while the one before it was decoded: the
+  // request's identifier (with its space) and the result rows [first, end)
+  // it brings. It stands while the connection's read_ahead is this request
+  // through this statement's buffer.
+  std::string read_ahead_id;
+  std::int64_t read_ahead_first = -1;
+  std::int64_t read_ahead_end = -1;
 };
 
 }  // namespace kestrion
