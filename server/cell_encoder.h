@@ -30,6 +30,7 @@ struct SqlCell {
 
 // One sqlite3_column_value and value reads on it: each sqlite3_column_*
 // call would look the column up and check for allocation failure again.
+// Texts and blobs: the pointer first, then the size, as SQLite asks.
 inline SqlCell CellFromColumn(sqlite3_stmt* s, int col) {
   sqlite3_value* v = sqlite3_column_value(s, col);
   SqlCell c;
