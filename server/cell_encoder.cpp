@@ -1,6 +1,5 @@
 #include "server/cell_encoder.h"
 
-#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cmath>
