@@ -51,11 +51,15 @@ bool Interrupt(Session& s, InterruptCause cause) {
 LinkFailure AwaitReply(Session& s, void* into, std::size_t room, std::size_t& got) {
   got = 0;
   if (!s.link) return LinkFailure::kNoLink;
-  for (;;) {
+  bool try_first = !s.reply_pending;
+  s.reply_pending = false;
+  for (;; try_first = true) {
     // Whatever has arrived is taken without waiting and without the clock.
-    const LinkStatus status = s.link->Read(into, room, got, 0);
-    if (status == LinkStatus::Done && got > 0) return LinkFailure::kNone;
-    if (status != LinkStatus::WouldBlock && status != LinkStatus::Done) return LinkFailure::kLost;
+    if (try_first) {
+      const LinkStatus status = s.link->Read(into, room, got, 0);
+      if (status == LinkStatus::Done && got > 0) return LinkFailure::kNone;
+      if (status != LinkStatus::WouldBlock && status != LinkStatus::Done) return LinkFailure::kLost;
+    }
 
     const auto now = DeadlineClock::now();
     std::optional<DeadlineClock::time_point> until = s.deadline;

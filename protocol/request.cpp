@@ -70,6 +70,7 @@ bool SendBytes(CHConnection& connection, const std::vector<std::uint8_t>& out,
   std::size_t written = 0;
   if (sent) {
     sent = s.link->WriteAll(out.data(), out.size(), s.RemainingMs(), &written);
+    s.reply_pending = sent;
     if (!sent) {
       s.failure = s.deadline && s.RemainingMs() == 0 ? LinkFailure::kTimeout : LinkFailure::kLost;
       // Part of a request is on the wire: nothing that follows can be in step.
@@ -225,6 +226,8 @@ std::string SendReadAhead(CHConnection& connection, ReceiveBuffer& buffer, std::
   out.clear();
   std::string id = AppendFramed(connection, out, header, {});
   if (!SendBytes(connection, out, out.size())) return {};
+  // The reply is read later, when it has most likely arrived.
+  s.reply_pending = false;
   s.read_ahead = ReadAhead{id, &buffer};
   return id;
 }

@@ -103,6 +103,10 @@ struct Session {
   // 08S01 until the application disconnects.
   bool dead = false;
 
+  // Set when a request has just left: its reply cannot be there yet, so the
+  // first read waits for it instead of trying once in vain.
+  bool reply_pending = false;
+
   // Reused for each request so that header and body leave in one send.
   std::vector<std::uint8_t> send_buffer;
 

@@ -61,6 +61,7 @@ bool CloseStatement(CHStatement& statement) {
   }
   s.row_count = 0;
   s.total_rows = 0;
+  s.short_page_end = -1;
   s.result_set_open = false;
   s.described = false;
   s.updatable = false;

@@ -32,6 +32,7 @@ SQLRETURN Describe(CHStatement& statement) {
   StatementState& s = statement.state;
   s.updatable = false;
   s.total_rows = 0;
+  s.short_page_end = -1;
   s.row_count = 0;
   s.result_set_open = false;
   s.rowset_first = 0;

@@ -20,6 +20,9 @@ namespace {
 // A page whose body is larger than this is decoded as it arrives, without
 // asking for the next one ahead (the whole body would have to be held).
 constexpr std::int64_t kMaxReadAheadBody = ReceiveBuffer::kKeptCapacity;
+// Pages asked for ahead double in rows while their bodies stay near this,
+// so that a long forward read costs few requests.
+constexpr std::int64_t kReadAheadBodyGoal = std::int64_t{256} << 10;
 
 std::string FetchHeader(const StatementState& s, std::int64_t first, std::int64_t end) {
   std::string header = "FETCH-RESULT\r\nSTATEMENT-ID: ";
@@ -44,11 +47,13 @@ bool ReadAheadStands(const CHStatement& statement, std::int64_t first) {
 }
 
 // When the application reads forward, the request for the page that
-// follows the one in hand (ending at `end`) leaves before this page is decoded, so that the server
-// prepares it meanwhile. Only once the page's whole body has arrived: the
-// server never gets a request before the last reply was read. False, with
-// the failure posted, when the link failed meanwhile.
-bool ReadNextPageAhead(CHStatement& statement, StatementExchange& exchange, std::int64_t end, std::int64_t length, bool forward) {
+// follows the one in hand (rows [first, end)) leaves before this page is
+// decoded, so that the server prepares it meanwhile. Only once the page's
+// whole body has arrived: the server never gets a request before the last
+// reply was read. The next page holds `length` rows or more.
+// False, with the failure posted, when the link failed meanwhile.
+bool ReadNextPageAhead(CHStatement& statement, StatementExchange& exchange, std::int64_t first,
+                       std::int64_t end, std::int64_t length, bool forward) {
   StatementState& s = statement.state;
   CHConnection& connection = exchange.connection();
   const std::int64_t max_rows = MaxRows(statement);
@@ -65,7 +70,13 @@ bool ReadNextPageAhead(CHStatement& statement, StatementExchange& exchange, std:
     PostLinkFailure(connection, u"Can't read the rows of the reply.");
     return false;
   }
-  const std::int64_t next_end = std::min(end + length, limit);
+  // Twice the rows of this page while the bytes stay near the goal, going
+  // by this page's bytes per row.
+  const std::int64_t rows = std::max<std::int64_t>(end - first, 1);
+  const std::int64_t row_bytes = std::max<std::int64_t>(*body / rows, 1);
+  const std::int64_t next_rows =
+      std::max(length, std::min(2 * rows, kReadAheadBodyGoal / row_bytes));
+  const std::int64_t next_end = next_rows >= limit - end ? limit : end + next_rows;
   s.read_ahead_id = SendReadAhead(connection, s.buffer, FetchHeader(s, end, next_end));
   if (s.read_ahead_id.empty()) return connection.session.link != nullptr;
   s.read_ahead_first = end;
@@ -84,6 +95,11 @@ bool RequestPage(CHStatement& statement, StatementExchange& exchange, std::int64
     statement.Post(SqlState::HY000, u"The server kept no rows to fetch beyond the first page.");
     return false;
   }
+  if (s.short_page_end >= 0 && first >= s.short_page_end) {
+    statement.Post(SqlState::HY000,
+                   u"Malformed reply: the page holds another number of rows than asked for.");
+    return false;
+  }
   // Rows that follow the cached page: the application reads forward.
   const bool forward = first == s.cache.first_row() + s.cache.rows();
   for (int attempt = 0; attempt < 2; ++attempt) {
@@ -98,15 +114,24 @@ bool RequestPage(CHStatement& statement, StatementExchange& exchange, std::int64
     } else if (!exchange.Send(FetchHeader(s, first, end), {}, &reply)) {
       return false;
     }
-    // A page with fewer or more rows than asked for cannot be decoded.
+    // A page with more rows than asked for, or none, cannot be decoded. A
+    // page with fewer ends the rows the server has: they are delivered, and
+    // fetching past them is the error.
     const std::optional<TokenList> sent = GetReplyField(u"Row-Count-Sent", reply);
-    if (sent && !sent->empty() && ItemToInteger(sent->front(), -1) != end - first) {
+    const long long sent_rows =
+        sent && !sent->empty() ? ItemToInteger(sent->front(), -1) : end - first;
+    if (sent_rows < 1 || sent_rows > end - first) {
       statement.Post(SqlState::HY000,
                      u"Malformed reply: the page holds another number of rows than asked for.");
       exchange.DiscardBody();
       return false;
     }
-    if (!ReadNextPageAhead(statement, exchange, end, length, forward)) {
+    if (sent_rows < end - first) {
+      end = first + sent_rows;
+      s.short_page_end = end;
+    }
+    if (s.short_page_end < 0 &&
+        !ReadNextPageAhead(statement, exchange, first, end, length, forward)) {
       exchange.Sync();
       return false;
     }

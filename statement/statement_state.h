@@ -47,6 +47,10 @@ struct StatementState {
   bool result_set_open = false;
   std::int64_t total_rows = 0;  // rows of the current result ("Row-Count")
   std::int64_t row_count = 0;   // what SQLRowCount answers
+  // Where a page that came back with fewer rows than asked for ended: the
+  // server has no rows beyond it, whatever its count said, so fetching past
+  // it is an error. -1 while every page was whole.
+  std::int64_t short_page_end = -1;
 
   // The row cache and the number of rows the execute reply brought (the
   // shortest page asked for later).

@@ -190,6 +190,21 @@ std::string VFloat::ToText() const {
 
 double VFloat::ToDouble() const {
   if (sign_ == 0) return 0.0;
+  // Up to 15 digits and a power of ten up to 1e22 are exact doubles, and one
+  // multiplication or division of exact values is rounded correctly: the
+  // usual values need no text.
+  static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                       1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  const auto count = static_cast<std::int64_t>(digits_.size());
+  const std::int64_t scale = static_cast<std::int64_t>(exponent_) - count;
+  if (count <= 15 && scale >= -22 && scale <= 22) {
+    std::uint64_t mantissa = 0;
+    for (const char c : digits_) mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+    double d = static_cast<double>(mantissa);
+    d = scale >= 0 ? d * kPowers[scale] : d / kPowers[-scale];
+    return sign_ < 0 ? -d : d;
+  }
   // "-0.<digits>e<exponent>", on the stack for the usual few digits.
   char small[96];
   std::string big;

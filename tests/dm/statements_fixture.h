@@ -62,6 +62,15 @@ class StatementsTest : public ::testing::Test {
   static std::unique_ptr<kestrion_test::PrivateOdbcConfig> config_;
 };
 
+// The servers of the tests that run against both kinds: one that announces
+// its capabilities, and a base-protocol one.
+struct Announced {
+  static std::vector<std::string> Arguments() { return {"--sample"}; }
+};
+struct BaseProtocol {
+  static std::vector<std::string> Arguments() { return {"--sample", "--no-capabilities"}; }
+};
+
 // Checks a return code, printing the handle's diagnostics when it is not a
 // success.
 #define KESTRION_EXPECT_OK(rc, type, handle)                                        \

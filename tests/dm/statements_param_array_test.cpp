@@ -13,13 +13,6 @@
 namespace kestrion_dm {
 namespace {
 
-struct Announced {
-  static std::vector<std::string> Arguments() { return {"--sample"}; }
-};
-struct BaseProtocol {
-  static std::vector<std::string> Arguments() { return {"--sample", "--no-capabilities"}; }
-};
-
 template <class Server>
 class ParamArrayTest : public StatementsTest {
  public:

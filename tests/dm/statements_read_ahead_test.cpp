@@ -12,13 +12,6 @@
 namespace kestrion_dm {
 namespace {
 
-struct Announced {
-  static std::vector<std::string> Arguments() { return {"--sample"}; }
-};
-struct BaseProtocol {
-  static std::vector<std::string> Arguments() { return {"--sample", "--no-capabilities"}; }
-};
-
 constexpr int kRows = 1000;  // ten pages of the default page size
 
 template <class Server>

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 
 #include "toolbox/vfloat.h"
@@ -46,6 +47,28 @@ TEST(VFloat, DoubleRoundTripsShortest) {
   EXPECT_FALSE(VFloat::FromDouble(std::numeric_limits<double>::quiet_NaN()));
   EXPECT_FALSE(VFloat::FromDouble(std::numeric_limits<double>::infinity()));
   EXPECT_TRUE(std::isinf(VFloat::FromText("1e400")->ToDouble()));
+}
+
+// Short values take a direct path; every value reads as the text would.
+TEST(VFloat, DoubleOfDecimalMatchesTheTextReading) {
+  std::uint64_t state = 88172645463325252ULL;
+  const auto next = [&] {
+    state ^= state << 13;
+    state ^= state >> 7;
+    state ^= state << 17;
+    return state;
+  };
+  for (int i = 0; i < 200000; ++i) {
+    const int digits = 1 + static_cast<int>(next() % 17);
+    std::string text = i % 2 ? "-" : "";
+    for (int k = 0; k < digits; ++k) text += static_cast<char>('0' + next() % 10);
+    text += "e" + std::to_string(static_cast<int>(next() % 61) - 30);
+    const auto f = VFloat::FromText(text);
+    ASSERT_TRUE(f) << text;
+    EXPECT_EQ(f->ToDouble(), std::strtod(text.c_str(), nullptr)) << text;
+  }
+  for (const char* text : {"123.456", "-0.001", "9007199254740993", "1e22", "1e23", "4.35", "0.3"})
+    EXPECT_EQ(VFloat::FromText(text)->ToDouble(), std::strtod(text, nullptr)) << text;
 }
 
 TEST(VFloat, Int64ExactOrNothing) {
