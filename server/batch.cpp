@@ -239,6 +239,15 @@ bool CountsChanges(std::string_view text) {
           head[0].text == "REPLACE" || head[0].text == "WITH");
 }
 
+// Whether a statement only reads and answers rows: a SELECT, VALUES or a
+// WITH that selects, which SQLite reports as read-only.
+bool PlainRead(sqlite3_stmt* s, std::string_view text) {
+  if (!sqlite3_stmt_readonly(s) || sqlite3_column_count(s) == 0) return false;
+  std::vector<SqlToken> head = TokenizeSql(text.substr(0, std::min<std::size_t>(text.size(), 32)));
+  return !head.empty() && head[0].kind == SqlToken::kWord &&
+         (head[0].text == "SELECT" || head[0].text == "VALUES" || head[0].text == "WITH");
+}
+
 // Binds the statement's share of `params` from `next_param` on.
 bool BindShare(sqlite3* db, sqlite3_stmt* s, const std::vector<corvane::VValue>& params,
                std::size_t& next_param, SqlError& error) {
@@ -298,8 +307,12 @@ bool ExecuteBatch(sqlite3* db, std::string_view sql, const std::vector<corvane::
   out.clear();
   std::size_t next_param = 0;
   if (cache) {
-    cache->Validate(db);
-    if (CachedStatement* kept = cache->Find(sql)) {
+    // Outside a transaction a kept plain read runs in the read transaction
+    // of the schema check; anything else runs after that has ended.
+    cache->Validate(db, sqlite3_get_autocommit(db) != 0);
+    CachedStatement* kept = cache->Find(sql);
+    if (!kept || !kept->plain_read) cache->Release();
+    if (kept) {
       ResultSet r;
       r.updatable = kept->updatable;
       r.table = kept->table;
@@ -307,6 +320,7 @@ bool ExecuteBatch(sqlite3* db, std::string_view sql, const std::vector<corvane::
       const bool ok = BindShare(db, s, params, next_param, error) &&
                       RunStatement(db, s, Special::kNone, kept->counts_changes, r, error);
       ResetCached(s);
+      cache->Release();
       if (!ok) return false;
       out.push_back(std::move(r));
       return true;
@@ -338,6 +352,7 @@ bool ExecuteBatch(sqlite3* db, std::string_view sql, const std::vector<corvane::
       entry.updatable = r.updatable;
       entry.table = r.table;
       entry.counts_changes = counts_changes;
+      entry.plain_read = PlainRead(s, next.text);
       entry.stmt = std::move(used);
       cache->Keep(sql, std::move(entry));
     }

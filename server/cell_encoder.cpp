@@ -1,6 +1,6 @@
 #include "server/cell_encoder.h"
 
-#include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -15,23 +15,27 @@ using corvane::VKind;
 
 namespace {
 
-inline void Put8(std::vector<std::uint8_t>& o, std::uint8_t v) { o.push_back(v); }
-inline void Put16(std::vector<std::uint8_t>& o, std::uint16_t v) {
-  std::uint8_t b[2] = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)};
-  o.insert(o.end(), b, b + 2);
-}
-inline void Put32(std::vector<std::uint8_t>& o, std::uint32_t v) {
-  std::uint8_t b[4] = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
-                       static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
-  o.insert(o.end(), b, b + 4);
-}
-inline void Put64(std::vector<std::uint8_t>& o, std::uint64_t v) {
-  std::uint8_t b[8];
-  for (int k = 0; k < 8; ++k) b[k] = static_cast<std::uint8_t>(v >> (8 * k));
-  o.insert(o.end(), b, b + 8);
+// Little-endian stores; on a little-endian machine each is one move.
+template <typename T>
+inline void Store(std::uint8_t* p, T v) {
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(p, &v, sizeof v);
+  } else {
+    for (std::size_t k = 0; k < sizeof v; ++k) p[k] = static_cast<std::uint8_t>(v >> (8 * k));
+  }
 }
 
-void Unavailable(std::vector<std::uint8_t>& o, std::int32_t code) {
+inline void Put8(ByteBuffer& o, std::uint8_t v) { o.Push(v); }
+inline void Put32(ByteBuffer& o, std::uint32_t v) { Store(o.Extend(4), v); }
+
+// A present value: the status byte '1' and room for `n` payload bytes.
+inline std::uint8_t* Present(ByteBuffer& o, std::size_t n) {
+  std::uint8_t* p = o.Extend(1 + n);
+  p[0] = '1';
+  return p + 1;
+}
+
+void Unavailable(ByteBuffer& o, std::int32_t code) {
   Put8(o, '2');
   Put32(o, static_cast<std::uint32_t>(code));
 }
@@ -64,23 +68,82 @@ int IntegerOf(const SqlCell& c, std::int64_t& v) {
   }
 }
 
-void PutFloat(std::vector<std::uint8_t>& o, const corvane::VFloat& f) {
-  const std::string& d = f.digits();
-  Put32(o, static_cast<std::uint32_t>(f.exponent()));
-  Put8(o, static_cast<std::uint8_t>(static_cast<std::int8_t>(f.sign())));
-  Put32(o, static_cast<std::uint32_t>(d.size()));
-  std::size_t start = o.size();
-  o.resize(start + d.size(), 0);
-  for (std::size_t k = 0; k < d.size(); ++k)
-    o[start + k / 2] = static_cast<std::uint8_t>(o[start + k / 2] + (d[k] - '0') * (k % 2 == 0 ? 10 : 1));
+// A present decimal: sign, exponent of the 0.d1 d2 ... form and the
+// significant digits (ASCII, none for zero), packed two per byte.
+void PutDecimal(ByteBuffer& o, int sign, std::int32_t exponent, const char* digits, std::size_t n) {
+  std::uint8_t* p = Present(o, 9 + n);
+  Store(p, static_cast<std::uint32_t>(exponent));
+  p[4] = static_cast<std::uint8_t>(static_cast<std::int8_t>(sign));
+  Store(p + 5, static_cast<std::uint32_t>(n));
+  std::uint8_t* pairs = p + 9;
+  std::size_t k = 0;
+  for (; k + 1 < n; k += 2)
+    *pairs++ = static_cast<std::uint8_t>((digits[k] - '0') * 10 + (digits[k + 1] - '0'));
+  if (k < n) *pairs++ = static_cast<std::uint8_t>((digits[k] - '0') * 10);
+  // The second half of the digit bytes is zero.
+  std::memset(pairs, 0, n - (n + 1) / 2);
 }
 
-void PutUtf8AsText(std::vector<std::uint8_t>& o, const unsigned char* p, std::size_t n) {
-  std::size_t len_at = o.size();
+// Significant decimal digits of a number, at most 20 of them (a 64-bit
+// integer) or 17 (the shortest text that reads back as the same double).
+struct Digits {
+  int sign = 0;
+  std::int32_t exponent = 0;
+  char digits[24];
+  std::size_t count = 0;
+
+  // Drops trailing zero digits; no digits left is zero.
+  void Trim() {
+    while (count > 0 && digits[count - 1] == '0') --count;
+    if (count == 0) sign = 0, exponent = 0;
+  }
+};
+
+Digits DigitsOfInt64(std::int64_t v) {
+  Digits d;
+  const std::uint64_t mag = v < 0 ? 0 - static_cast<std::uint64_t>(v) : static_cast<std::uint64_t>(v);
+  d.sign = v < 0 ? -1 : 1;
+  d.count = static_cast<std::size_t>(std::to_chars(d.digits, d.digits + sizeof d.digits, mag).ptr - d.digits);
+  d.exponent = static_cast<std::int32_t>(d.count);
+  d.Trim();
+  return d;
+}
+
+// The shortest round-trip digits of a finite double, read from its
+// scientific text ("-d.ddde-XX"), so that no digit string is allocated.
+// -0.0 is zero like 0.0.
+Digits DigitsOfDouble(double v) {
+  char text[48];
+  const char* end = std::to_chars(text, text + sizeof text, v, std::chars_format::scientific).ptr;
+  const char* p = text;
+  Digits d;
+  d.sign = 1;
+  if (*p == '-') {
+    d.sign = -1;
+    ++p;
+  }
+  for (; p < end && *p != 'e'; ++p)
+    if (*p != '.' && d.count < sizeof d.digits) d.digits[d.count++] = *p;
+  int exp10 = 0;
+  if (p < end) {
+    ++p;  // 'e'
+    const bool negative = p < end && *p == '-';
+    if (p < end && (*p == '-' || *p == '+')) ++p;
+    std::from_chars(p, end, exp10);
+    if (negative) exp10 = -exp10;
+  }
+  d.exponent = exp10 + 1;
+  d.Trim();
+  return d;
+}
+
+void PutDecimal(ByteBuffer& o, const Digits& d) { PutDecimal(o, d.sign, d.exponent, d.digits, d.count); }
+
+void PutUtf8AsText(ByteBuffer& o, const unsigned char* p, std::size_t n) {
+  const std::size_t len_at = o.size();
   Put32(o, 0);
-  std::size_t units = AppendUtf16(o, p, n);
-  std::uint32_t neg = static_cast<std::uint32_t>(-static_cast<std::int64_t>(units));
-  for (int k = 0; k < 4; ++k) o[len_at + static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(neg >> (8 * k));
+  const std::size_t units = AppendUtf16(o, p, n);
+  Store(o.data() + len_at, static_cast<std::uint32_t>(-static_cast<std::int64_t>(units)));
 }
 
 int HexDigit(char c) {
@@ -92,16 +155,32 @@ int HexDigit(char c) {
 
 }  // namespace
 
-std::size_t AppendUtf16(std::vector<std::uint8_t>& o, const unsigned char* s, std::size_t n) {
-  std::size_t units = 0;
-  if (o.capacity() - o.size() < 2 * n) o.reserve(std::max(2 * o.capacity(), o.size() + 2 * n));
-  auto unit = [&](std::uint32_t u) {
-    o.push_back(static_cast<std::uint8_t>(u));
-    o.push_back(static_cast<std::uint8_t>(u >> 8));
-    ++units;
+std::size_t AppendUtf16(ByteBuffer& o, const unsigned char* s, std::size_t n) {
+  // No UTF-8 byte yields more than one unit (a 4-byte sequence yields two),
+  // so 2n bytes are room enough; what is left over is cut off at the end.
+  const std::size_t start = o.size();
+  std::uint8_t* const first = o.Extend(2 * n);
+  std::uint8_t* q = first;
+  auto unit = [&q](std::uint32_t u) {
+    q[0] = static_cast<std::uint8_t>(u);
+    q[1] = static_cast<std::uint8_t>(u >> 8);
+    q += 2;
   };
   std::size_t i = 0;
   while (i < n) {
+    // ASCII eight bytes at a time, then byte by byte.
+    while (i + 8 <= n) {
+      std::uint64_t word;
+      std::memcpy(&word, s + i, 8);
+      if (word & 0x8080808080808080ull) break;
+      for (int k = 0; k < 8; ++k) {
+        q[2 * k] = s[i + static_cast<std::size_t>(k)];
+        q[2 * k + 1] = 0;
+      }
+      q += 16;
+      i += 8;
+    }
+    if (i >= n) break;
     unsigned char c = s[i];
     if (c < 0x80) {
       unit(c);
@@ -132,10 +211,12 @@ std::size_t AppendUtf16(std::vector<std::uint8_t>& o, const unsigned char* s, st
     }
     i += len;
   }
-  return units;
+  const std::size_t bytes = static_cast<std::size_t>(q - first);
+  o.Truncate(start + bytes);
+  return bytes / 2;
 }
 
-void EncodeCell(std::vector<std::uint8_t>& o, VKind kind, const SqlCell& c) {
+void EncodeCell(ByteBuffer& o, VKind kind, const SqlCell& c) {
   if (c.type == SQLITE_NULL) {
     Put8(o, '0');
     return;
@@ -151,8 +232,7 @@ void EncodeCell(std::vector<std::uint8_t>& o, VKind kind, const SqlCell& c) {
       }
       if (e == 0 && v != 0 && v != 1) e = kCellOutOfRange;
       if (e) return Unavailable(o, e);
-      Put8(o, '1');
-      Put16(o, static_cast<std::uint16_t>(v));
+      Store(Present(o, 2), static_cast<std::uint16_t>(v));
       return;
     }
     case VKind::Byte:
@@ -173,10 +253,9 @@ void EncodeCell(std::vector<std::uint8_t>& o, VKind kind, const SqlCell& c) {
         if (kind == VKind::Long && (v < INT32_MIN || v > INT32_MAX)) e = kCellOutOfRange;
       }
       if (e) return Unavailable(o, e);
-      Put8(o, '1');
-      if (kind == VKind::Byte || kind == VKind::Word) Put16(o, static_cast<std::uint16_t>(v));
-      else if (kind == VKind::Long) Put32(o, static_cast<std::uint32_t>(v));
-      else Put64(o, static_cast<std::uint64_t>(v));
+      if (kind == VKind::Byte || kind == VKind::Word) Store(Present(o, 2), static_cast<std::uint16_t>(v));
+      else if (kind == VKind::Long) Store(Present(o, 4), static_cast<std::uint32_t>(v));
+      else Store(Present(o, 8), static_cast<std::uint64_t>(v));
       return;
     }
     case VKind::Real: {
@@ -193,31 +272,31 @@ void EncodeCell(std::vector<std::uint8_t>& o, VKind kind, const SqlCell& c) {
       } else {
         return Unavailable(o, kCellWrongSort);
       }
-      Put8(o, '1');
       std::uint64_t bits;
       std::memcpy(&bits, &d, 8);
-      Put64(o, bits);
+      Store(Present(o, 8), bits);
       return;
     }
     case VKind::Float: {
+      if (c.type == SQLITE_INTEGER) return PutDecimal(o, DigitsOfInt64(c.i));
+      if (c.type == SQLITE_FLOAT) {
+        if (!std::isfinite(c.d)) return Unavailable(o, kCellOutOfRange);
+        return PutDecimal(o, DigitsOfDouble(c.d));
+      }
       std::optional<corvane::VFloat> f;
-      if (c.type == SQLITE_INTEGER) f = corvane::VFloat::FromInt64(c.i);
-      else if (c.type == SQLITE_FLOAT) f = corvane::VFloat::FromDouble(c.d);
-      else if (c.type == SQLITE_TEXT) f = corvane::VFloat::FromText(TextOf(c));
-      if (!f) return Unavailable(o, c.type == SQLITE_FLOAT ? kCellOutOfRange : kCellWrongSort);
-      Put8(o, '1');
-      PutFloat(o, *f);
-      return;
+      if (c.type == SQLITE_TEXT) f = corvane::VFloat::FromText(TextOf(c));
+      if (!f) return Unavailable(o, kCellWrongSort);
+      return PutDecimal(o, f->sign(), f->exponent(), f->digits().data(), f->digits().size());
     }
     case VKind::Time: {
       if (c.type != SQLITE_TEXT) return Unavailable(o, kCellWrongSort);
       auto t = ParseIsoTime(TextOf(c));
       if (!t) return Unavailable(o, kCellBadDateTime);
-      Put8(o, '1');
-      Put16(o, t->year);
-      Put8(o, t->month);
-      Put8(o, t->day);
-      Put32(o, t->ms);
+      std::uint8_t* p = Present(o, 8);
+      Store(p, t->year);
+      p[2] = t->month;
+      p[3] = t->day;
+      Store(p + 4, t->ms);
       return;
     }
     case VKind::Text: {
@@ -238,9 +317,10 @@ void EncodeCell(std::vector<std::uint8_t>& o, VKind kind, const SqlCell& c) {
     case VKind::Blob:
     case VKind::Image: {
       if (c.type != SQLITE_BLOB && c.type != SQLITE_TEXT) return Unavailable(o, kCellWrongSort);
-      Put8(o, '1');
-      Put32(o, static_cast<std::uint32_t>(c.n));
-      if (c.n > 0) o.insert(o.end(), c.p, c.p + c.n);
+      const std::size_t n = c.n > 0 ? static_cast<std::size_t>(c.n) : 0;
+      std::uint8_t* p = Present(o, 4 + n);
+      Store(p, static_cast<std::uint32_t>(c.n));
+      if (n > 0) std::memcpy(p + 4, c.p, n);
       return;
     }
     case VKind::Uuid: {
@@ -266,8 +346,7 @@ void EncodeCell(std::vector<std::uint8_t>& o, VKind kind, const SqlCell& c) {
       } else {
         return Unavailable(o, kCellWrongSort);
       }
-      Put8(o, '1');
-      o.insert(o.end(), u, u + 16);
+      std::memcpy(Present(o, 16), u, 16);
       return;
     }
     case VKind::Unknown:

@@ -6,8 +6,8 @@
 #include <sqlite3.h>
 
 #include <cstdint>
-#include <vector>
 
+#include "server/byte_buffer.h"
 #include "toolbox/value.h"
 
 namespace kestrion::server {
@@ -28,29 +28,33 @@ struct SqlCell {
   int n = 0;
 };
 
+// One sqlite3_column_value and value reads on it: each sqlite3_column_*
+// call would look the column up and check for allocation failure again.
+// Texts and blobs: the pointer first, then the size, as SQLite asks.
 inline SqlCell CellFromColumn(sqlite3_stmt* s, int col) {
+  sqlite3_value* v = sqlite3_column_value(s, col);
   SqlCell c;
-  c.type = sqlite3_column_type(s, col);
+  c.type = sqlite3_value_type(v);
   switch (c.type) {
-    case SQLITE_INTEGER: c.i = sqlite3_column_int64(s, col); break;
-    case SQLITE_FLOAT: c.d = sqlite3_column_double(s, col); break;
+    case SQLITE_INTEGER: c.i = sqlite3_value_int64(v); break;
+    case SQLITE_FLOAT: c.d = sqlite3_value_double(v); break;
     case SQLITE_TEXT:
-      c.p = sqlite3_column_text(s, col);
-      c.n = sqlite3_column_bytes(s, col);
+      c.p = sqlite3_value_text(v);
+      c.n = sqlite3_value_bytes(v);
       break;
     case SQLITE_BLOB:
-      c.p = static_cast<const unsigned char*>(sqlite3_column_blob(s, col));
-      c.n = sqlite3_column_bytes(s, col);
+      c.p = static_cast<const unsigned char*>(sqlite3_value_blob(v));
+      c.n = sqlite3_value_bytes(v);
       break;
     default: break;
   }
   return c;
 }
 
-void EncodeCell(std::vector<std::uint8_t>& out, corvane::VKind kind, const SqlCell& cell);
+void EncodeCell(ByteBuffer& out, corvane::VKind kind, const SqlCell& cell);
 
 // UTF-8 to UTF-16LE units appended to `out` (invalid sequences become U+FFFD);
 // returns the number of units.
-std::size_t AppendUtf16(std::vector<std::uint8_t>& out, const unsigned char* p, std::size_t n);
+std::size_t AppendUtf16(ByteBuffer& out, const unsigned char* p, std::size_t n);
 
 }  // namespace kestrion::server

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <strings.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -94,8 +95,16 @@ bool ClientLink::Fill(int timeout_ms, bool& timed_out) {
       buf_.resize(buf_.size() * 2);
     }
   }
+  // A plain socket keeps the first time-out it waits with (the idle wait for
+  // the next request, which is most waits) as its receive time-out, so that
+  // such a wait is one blocking recv instead of poll and recv.
+  if (!ssl_ && socket_timeout_ms_ < 0 && timeout_ms >= 0) {
+    timeval tv{timeout_ms / 1000, (timeout_ms % 1000) * 1000};
+    if (::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) == 0) socket_timeout_ms_ = timeout_ms;
+  }
+  const bool blocking_recv = !ssl_ && timeout_ms == socket_timeout_ms_;
   for (;;) {
-    if (!(ssl_ && SSL_pending(ssl_) > 0)) {
+    if (!blocking_recv && !(ssl_ && SSL_pending(ssl_) > 0)) {
       int w = WaitFd(fd_, false, timeout_ms);
       if (w == 0) {
         timed_out = true;
@@ -118,6 +127,10 @@ bool ClientLink::Fill(int timeout_ms, bool& timed_out) {
     if (r > 0) {
       end_ += static_cast<std::size_t>(r);
       return true;
+    }
+    if (r < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && blocking_recv) {
+      timed_out = true;  // the socket's receive time-out ran out
+      return false;
     }
     if (r < 0 && (errno == EINTR || errno == EAGAIN)) continue;
     return false;

@@ -79,6 +79,8 @@ class ClientLink : public corvane::VStream {
   std::vector<std::uint8_t> buf_;
   std::vector<std::uint8_t> held_;  // replies not sent yet
   std::size_t begin_ = 0, end_ = 0;
+  // The receive time-out set on a plain socket (-1: none set yet; 0: none).
+  int socket_timeout_ms_ = -1;
   int body_timeout_ms_ = 60000;
   std::atomic<bool> shut_{false};
 };

@@ -35,7 +35,8 @@ std::uint8_t* HeldRows::Room(std::size_t bytes) {
   const std::uint8_t* row = starts_.back();
   const std::size_t row_bytes = block_ != nullptr ? static_cast<std::size_t>(block_ + used_ - row) : 0;
   const std::size_t size = std::max(kBlockSize, 2 * (row_bytes + bytes));
-  auto block = std::make_unique<std::uint8_t[]>(size);
+  // Not zeroed: every byte is written before it is read.
+  auto block = std::make_unique_for_overwrite<std::uint8_t[]>(size);
   if (row_bytes > 0) std::memcpy(block.get(), row, row_bytes);
   // The old block loses the partial row; it is not read again.
   if (block_ != nullptr) used_ -= row_bytes;
@@ -51,34 +52,30 @@ void HeldRows::Append(sqlite3_stmt* s, int width, std::vector<unsigned>& classes
   starts_.push_back(block_ != nullptr ? block_ + used_ : nullptr);
   if (block_ == nullptr) Room(0);
   for (int i = 0; i < width; ++i) {
-    const int type = sqlite3_column_type(s, i);
-    if (type != SQLITE_NULL && static_cast<std::size_t>(i) < classes.size()) {
-      classes[static_cast<std::size_t>(i)] |= 1u << type;
+    const SqlCell c = CellFromColumn(s, i);
+    if (c.type != SQLITE_NULL && static_cast<std::size_t>(i) < classes.size()) {
+      classes[static_cast<std::size_t>(i)] |= 1u << c.type;
     }
-    switch (type) {
+    switch (c.type) {
       case SQLITE_INTEGER: {
         std::uint8_t* at = Room(9);
         at[0] = SQLITE_INTEGER;
-        Put(at + 1, static_cast<std::int64_t>(sqlite3_column_int64(s, i)));
+        Put(at + 1, c.i);
         break;
       }
       case SQLITE_FLOAT: {
         std::uint8_t* at = Room(9);
         at[0] = SQLITE_FLOAT;
-        Put(at + 1, sqlite3_column_double(s, i));
+        Put(at + 1, c.d);
         break;
       }
       case SQLITE_TEXT:
       case SQLITE_BLOB: {
-        // The pointer first, then the size, as SQLite asks.
-        const void* p = type == SQLITE_TEXT ? static_cast<const void*>(sqlite3_column_text(s, i))
-                                            : sqlite3_column_blob(s, i);
-        const int n = sqlite3_column_bytes(s, i);
-        const std::size_t size = p != nullptr && n > 0 ? static_cast<std::size_t>(n) : 0;
+        const std::size_t size = c.p != nullptr && c.n > 0 ? static_cast<std::size_t>(c.n) : 0;
         std::uint8_t* at = Room(5 + size);
-        at[0] = static_cast<std::uint8_t>(type);
+        at[0] = static_cast<std::uint8_t>(c.type);
         Put(at + 1, static_cast<std::uint32_t>(size));
-        if (size > 0) std::memcpy(at + 5, p, size);
+        if (size > 0) std::memcpy(at + 5, c.p, size);
         break;
       }
       default:

@@ -2,7 +2,7 @@
 
 namespace kestrion::server {
 
-void ResultSet::EncodeRows(std::size_t first, std::size_t last, std::vector<std::uint8_t>& out) const {
+void ResultSet::EncodeRows(std::size_t first, std::size_t last, ByteBuffer& out) const {
   const int n = static_cast<int>(columns.size());
   const int width = n + (updatable ? 1 : 0);
   SqlCell small[16];

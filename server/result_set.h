@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "server/byte_buffer.h"
 #include "server/held_rows.h"
 #include "toolbox/value.h"
 
@@ -39,7 +40,7 @@ struct ResultSet {
   std::size_t row_count() const { return held.rows(); }
   // Appends rows [first, last] (inclusive, already clamped) to `out` as
   // they go on the wire.
-  void EncodeRows(std::size_t first, std::size_t last, std::vector<std::uint8_t>& out) const;
+  void EncodeRows(std::size_t first, std::size_t last, ByteBuffer& out) const;
 };
 
 // Every result of one executed batch, kept under its Statement-ID.

@@ -78,7 +78,7 @@ Session::Next Session::Fail(const Request& req, const SqlError& error) {
 
 bool Session::Send() {
   // A page buffer grown for one large page is given back.
-  if (page_.capacity() > (std::size_t{4} << 20)) std::vector<std::uint8_t>().swap(page_);
+  if (page_.capacity() > (std::size_t{4} << 20)) page_ = ByteBuffer();
   return link_.SendReply(reply_.bytes().data(), reply_.bytes().size());
 }
 
@@ -143,20 +143,16 @@ Session::Next Session::Handle(const Request& req) {
 
   // A parameter body follows exactly when the header names parameter kinds;
   // read it first so that the stream stays aligned whatever happens next.
-  std::string sql;
   std::vector<corvane::VValue> params;
-  bool has_sql = false;
-  if (const std::string* b64 = req.Find("STATEMENT-BASE64")) {
-    auto text = corvane::Base64DecodeText(*b64);
-    if (text) {
-      sql = WithoutOdbcEscapes(WithoutMaxLengths(std::move(*text)));
-      has_sql = true;
-    }
-  }
+  const StatementText* text = nullptr;
+  if (const std::string* b64 = req.Find("STATEMENT-BASE64")) text = DecodeStatementText(*b64);
+  const bool has_sql = text != nullptr;
+  static const std::string kNoText;
+  const std::string& sql = text ? text->sql : kNoText;
   if (const Request::Field* types = req.FindField("PARAMETER-TYPES")) {
     if (!has_sql) return Fail(req, kBadParameterBody, "Parameters without a readable statement text.", Next::kClose);
     std::string error;
-    if (!ReadParameterBody(link_, CountMarkers(sql), SplitParameterTypes(types->raw), params, error)) {
+    if (!ReadParameterBody(link_, text->markers, SplitParameterTypes(types->raw), params, error)) {
       link_.ClearError();
       return Fail(req, kBadParameterBody, error, Next::kClose);
     }
@@ -188,7 +184,7 @@ Session::Next Session::Handle(const Request& req) {
     if (!has_sql) {
       next = Fail(req, kBadRequest, "Missing or invalid STATEMENT-BASE64.");
     } else {
-      const bool catalog = MentionsSystemTables(sql);
+      const bool catalog = text->catalog;
       if (catalog && !Delay(options_.delay_catalog_ms)) {
         next = Fail(req, Interrupted());
       } else {
@@ -210,6 +206,19 @@ Session::Next Session::Handle(const Request& req) {
                               std::to_string(reply_.bytes().size()) + " bytes, " + std::to_string(us) + " us");
   }
   return next;
+}
+
+const Session::StatementText* Session::DecodeStatementText(const std::string& base64) {
+  if (last_text_.valid && last_text_.base64 == base64) return &last_text_;
+  last_text_.valid = false;
+  auto text = corvane::Base64DecodeText(base64);
+  if (!text) return nullptr;
+  last_text_.base64 = base64;
+  last_text_.sql = WithoutOdbcEscapes(WithoutMaxLengths(std::move(*text)));
+  last_text_.catalog = MentionsSystemTables(last_text_.sql);
+  last_text_.markers = CountMarkers(last_text_.sql);
+  last_text_.valid = true;
+  return &last_text_;
 }
 
 Session::Next Session::Login(const Request& req) {
@@ -306,7 +315,7 @@ Session::Next Session::Execute(const Request& req, const std::string& sql,
   std::size_t sent = 0;
   const ResultSet* first = kept.results.empty() ? nullptr : &kept.results.front();
   if (first && first->row_set) sent = std::min<std::size_t>(first->row_count(), static_cast<std::size_t>(page));
-  page_.clear();
+  page_.Clear();
   if (sent > 0) first->EncodeRows(0, sent - 1, page_);
   reply_.Field("Row-Count-Sent", static_cast<long long>(sent));
   std::size_t body = first && !first->row_set ? 4 : page_.size();
@@ -351,7 +360,7 @@ Session::Next Session::Fetch(const Request& req) {
   long long first = std::max(0LL, req.FindInt("FIRST-ROW-INDEX").value_or(0));
   long long last = std::min(total - 1, req.FindInt("LAST-ROW-INDEX").value_or(total - 1));
   long long count = last >= first ? last - first + 1 : 0;
-  page_.clear();
+  page_.Clear();
   if (count > 0) r->EncodeRows(static_cast<std::size_t>(first), static_cast<std::size_t>(last), page_);
   reply_.Begin(req.id);
   reply_.Field("Row-Count-Sent", count);

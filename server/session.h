@@ -50,6 +50,19 @@ class Session {
   // Forgets the kept results named in a CLOSE-STATEMENT-IDS list.
   void CloseListed(const std::string& ids);
 
+  // A statement text as the request sends it (Base64) and as it runs.
+  struct StatementText {
+    bool valid = false;
+    std::string base64;
+    std::string sql;       // decoded, ODBC escapes and maximum lengths removed
+    bool catalog = false;  // mentions the system tables
+    int markers = 0;       // parameter markers
+  };
+  // The decoded text of a STATEMENT-BASE64 value, or null when it is not
+  // valid Base64 of UTF-8. The last one is kept: a prepared statement
+  // executed again and again sends the same text, decoded only once.
+  const StatementText* DecodeStatementText(const std::string& base64);
+
   Next Fail(const Request& req, int code, const std::string& text, Next next = Next::kContinue,
             std::string_view sqlstate = {});
   // An SQL error; any error of a cancelled request is reported as the
@@ -70,9 +83,10 @@ class Session {
   std::int32_t next_statement_id_ = 1;
   std::map<std::int32_t, KeptStatement> kept_;
   StatementCache statements_;
+  StatementText last_text_;
   Reply reply_;
   // The rows of the page being answered, encoded; kept between requests.
-  std::vector<std::uint8_t> page_;
+  ByteBuffer page_;
   CancelRegistry& cancels_;
   const std::string cancel_key_ = CancelRegistry::NewKey();
   SessionInterrupt interrupt_{link_};

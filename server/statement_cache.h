@@ -7,6 +7,7 @@
 #include <sqlite3.h>
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -25,6 +26,9 @@ struct CachedStatement {
   bool updatable = false;   // stmt is the row-id variant of a plain SELECT
   std::string table;        // the table of an updatable result
   bool counts_changes = false;  // INSERT, UPDATE, DELETE, REPLACE or WITH
+  // A query that only reads (SELECT, VALUES or a WITH that selects): it may
+  // run inside the read transaction that the schema check opened.
+  bool plain_read = false;
 };
 
 class StatementCache {
@@ -34,7 +38,13 @@ class StatementCache {
   StatementCache& operator=(const StatementCache&) = delete;
 
   // Checks the schema version first: a changed schema empties the cache.
-  void Validate(sqlite3* db);
+  // With `hold`, the version query is left open until Release: outside a
+  // transaction its read transaction then lasts, so that a plain read run
+  // before Release reads the very snapshot whose schema was checked and
+  // SQLite locks and unlocks the database once per request instead of twice.
+  void Validate(sqlite3* db, bool hold = false);
+  // Ends what Validate held open (nothing when nothing is held).
+  void Release();
   // The kept statement for `text`, or null. The caller resets it when done.
   CachedStatement* Find(std::string_view text);
   // Keeps `entry` under `text` (after resetting it); a full cache is emptied
@@ -45,8 +55,13 @@ class StatementCache {
 
  private:
   std::size_t capacity_;
-  std::unordered_map<std::string, CachedStatement> entries_;
-  StatementPtr version_query_;
+  // Looked up by string_view, without building a string per request.
+  struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+  };
+  std::unordered_map<std::string, CachedStatement, TextHash, std::equal_to<>> entries_;
+  StatementPtr main_version_, temp_version_;
   long long schema_version_ = -1;
 };
 

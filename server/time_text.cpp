@@ -44,7 +44,36 @@ bool MinutesSecondsFraction(std::string_view s, std::size_t& pos, std::int64_t& 
 }
 }  // namespace
 
+namespace {
+// The form most cells hold, "YYYY-MM-DD HH:MM:SS", read at fixed positions;
+// false when `s` is anything else (the general parser decides).
+bool PlainDateTime(std::string_view s, corvane::VTime& t) {
+  if (s.size() != 19 || s[4] != '-' || s[7] != '-' || (s[10] != ' ' && s[10] != 'T') || s[13] != ':' ||
+      s[16] != ':')
+    return false;
+  // Two digits at `i` (a value above 99 when either is no digit).
+  auto pair = [&s](std::size_t i) {
+    const unsigned hi = static_cast<unsigned char>(s[i]) - unsigned{'0'};
+    const unsigned lo = static_cast<unsigned char>(s[i + 1]) - unsigned{'0'};
+    return hi > 9 || lo > 9 ? 1000u : hi * 10 + lo;
+  };
+  const unsigned century = pair(0), year = pair(2), month = pair(5), day = pair(8);
+  const unsigned hour = pair(11), minute = pair(14), second = pair(17);
+  if (century > 99 || year > 99 || month > 99 || day > 99 || hour > 23 || minute > 59 || second > 59) return false;
+  t.year = static_cast<std::uint16_t>(century * 100 + year);
+  t.month = static_cast<std::uint8_t>(month);
+  t.day = static_cast<std::uint8_t>(day);
+  t.ms = ((hour * 60 + minute) * 60 + second) * 1000;
+  return true;
+}
+}  // namespace
+
 std::optional<corvane::VTime> ParseIsoTime(std::string_view s) {
+  corvane::VTime plain;
+  if (PlainDateTime(s, plain)) {
+    if (!plain.IsValid()) return std::nullopt;
+    return plain;
+  }
   std::size_t pos = 0;
   std::int64_t y, mo, d;
   if (!Digits(s, pos, 4, y) || pos >= s.size() || s[pos++] != '-' || !Digits(s, pos, 2, mo) || pos >= s.size() ||

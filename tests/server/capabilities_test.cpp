@@ -112,6 +112,21 @@ TEST(ServerStatementCache, KeptStatementsFollowSchemaChangesAndReleaseTheirLocks
     const auto start = std::chrono::steady_clock::now();
     RunUpdate(other, "INSERT INTO k (id, v) VALUES (3, 'y')");
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    // ... and the kept SELECT reads what was committed since, and holds no
+    // snapshot after its reply: a checkpoint copies every frame written
+    // after it.
+    const std::vector<std::uint8_t> three = {'1', 3, 0, 0, 0};
+    r = c.Execute(select, 100, " VK_LONG", three);
+    ASSERT_TRUE(r.ok) << r.header;
+    EXPECT_EQ(r.Field("Row-Count-Sent"), "1");
+    c.ReadRows(1, {VKind::Long, VKind::Long, VKind::Text});
+    RunUpdate(other, "INSERT INTO k (id, v) VALUES (4, 'z')");
+    RawReply checkpoint = other.Execute("PRAGMA wal_checkpoint(PASSIVE)");
+    ASSERT_TRUE(checkpoint.ok) << checkpoint.header;
+    auto frames = other.ReadRows(1, {VKind::Long8, VKind::Long8, VKind::Long8});
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0][0].integer(), 0);                         // not busy
+    EXPECT_EQ(frames[0][2].integer(), frames[0][1].integer());    // all frames copied
     // A schema change by another session reaches the kept statement too.
     RunUpdate(other, "DROP TABLE k");
     RunUpdate(other, "CREATE TABLE k (id INTEGER PRIMARY KEY, w DOUBLE, extra BIGINT)");
