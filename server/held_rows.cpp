@@ -7,6 +7,9 @@ namespace kestrion::server {
 
 namespace {
 
+// The first block is small, so that a result of a few rows (a point select)
+// costs little memory; each next one doubles, up to 256 KiB.
+constexpr std::size_t kFirstBlockSize = std::size_t{4} << 10;
 constexpr std::size_t kBlockSize = std::size_t{256} << 10;
 
 // A cell is its storage class in one byte, then 8 bytes for an integer or a
@@ -34,7 +37,8 @@ std::uint8_t* HeldRows::Room(std::size_t bytes) {
   // The row so far moves along, so that every row lies in one block.
   const std::uint8_t* row = starts_.back();
   const std::size_t row_bytes = block_ != nullptr ? static_cast<std::size_t>(block_ + used_ - row) : 0;
-  const std::size_t size = std::max(kBlockSize, 2 * (row_bytes + bytes));
+  const std::size_t step = block_ == nullptr ? kFirstBlockSize : std::min(2 * block_size_, kBlockSize);
+  const std::size_t size = std::max(step, 2 * (row_bytes + bytes));
   // Not zeroed: every byte is written before it is read.
   auto block = std::make_unique_for_overwrite<std::uint8_t[]>(size);
   if (row_bytes > 0) std::memcpy(block.get(), row, row_bytes);
