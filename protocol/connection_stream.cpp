@@ -175,6 +175,18 @@ bool ReceiveAtLeast(CHConnection& connection, ReceiveBuffer& buffer, std::int32_
   return true;
 }
 
+bool StreamSkip(CHConnection& connection, ReceiveBuffer& buffer, std::int64_t n) {
+  if (!OpenStream(connection, StreamMode::Reading)) return false;
+  connection.session.current = &buffer;
+  while (n > 0) {
+    if (buffer.count == 0 && !FillBuffer(connection, buffer)) return false;
+    const auto k = static_cast<std::int32_t>(std::min<std::int64_t>(n, buffer.count));
+    buffer.Consume(k);
+    n -= k;
+  }
+  return true;
+}
+
 bool StreamRead(CHConnection& connection, ReceiveBuffer& buffer, void* dst, std::size_t n) {
   Session& s = connection.session;
   auto* out = static_cast<std::uint8_t*>(dst);

@@ -36,6 +36,10 @@ bool FillBuffer(CHConnection& connection, ReceiveBuffer& buffer);
 // read).
 bool ReceiveAtLeast(CHConnection& connection, ReceiveBuffer& buffer, std::int32_t n);
 
+// Reads and drops exactly `n` bytes through `buffer` (which becomes the
+// current one): the bytes it holds first, then blocks from the link.
+bool StreamSkip(CHConnection& connection, ReceiveBuffer& buffer, std::int64_t n);
+
 // Reads exactly `n` bytes through `buffer` (which becomes the current one).
 bool StreamRead(CHConnection& connection, ReceiveBuffer& buffer, void* dst, std::size_t n);
 // Writes all `n` bytes to the link.

@@ -1,6 +1,5 @@
 // Skipping the reply to a request sent ahead of need (SendReadAhead) when
 // something else must go out on the connection first.
-#include <algorithm>
 #include <optional>
 
 #include "driver/connection.h"
@@ -36,15 +35,9 @@ bool SkipReadAhead(CHConnection& connection) {
                     u"Can't skip the reply to a page read ahead; the connection was closed.");
     return false;
   }
-  std::int64_t left = *length;
-  std::uint8_t scratch[4096];
-  while (left > 0) {
-    const auto n = static_cast<std::size_t>(std::min<std::int64_t>(left, sizeof scratch));
-    if (!StreamRead(connection, buffer, scratch, n)) {
-      PostLinkFailure(connection, u"Can't read the reply to a page read ahead.");
-      return false;
-    }
-    left -= static_cast<std::int64_t>(n);
+  if (!StreamSkip(connection, buffer, *length)) {
+    PostLinkFailure(connection, u"Can't read the reply to a page read ahead.");
+    return false;
   }
   return true;
 }

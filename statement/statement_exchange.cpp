@@ -152,12 +152,8 @@ void StatementExchange::DiscardBody() {
     // The announced size is exact: the reads never went past it.
     stream_.LimitBody(std::nullopt);
     stream_.ClearError();
-    std::uint8_t scratch[4096];
-    while (*left > 0) {
-      const auto n = static_cast<std::size_t>(std::min<std::int64_t>(*left, sizeof scratch));
-      if (!stream_.Read(scratch, n)) return;  // the link is gone with the read
-      *left -= static_cast<std::int64_t>(n);
-    }
+    // A failed read leaves the link gone.
+    StreamSkip(connection_, statement_.state.buffer, *left);
     return;
   }
   if (!ResynchroniseStream(connection_, statement_.state.buffer)) s.MarkDead();

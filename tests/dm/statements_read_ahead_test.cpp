@@ -5,6 +5,7 @@
 // order, and that the requests in between get their own replies. Each runs
 // against a server that announces its capabilities and a base-protocol one.
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/dm/statements_fixture.h"
@@ -132,22 +133,17 @@ TYPED_TEST(ReadAheadTest, StoppingPartWayLeavesTheConnectionInStep) {
 TYPED_TEST(ReadAheadTest, TransactionEndsBetweenFetches) {
   ASSERT_TRUE(SQL_SUCCEEDED(SQLSetConnectAttr(this->dbc_, SQL_ATTR_AUTOCOMMIT,
                                               reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0)));
-  typename TestFixture::Cursor c;
-  this->Open(c);
-  this->Read(c, 150);
-  this->Run("INSERT INTO " + this->table_ + " VALUES (5001, 'kept')");
-  this->Read(c, 150);
-  ASSERT_TRUE(SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, this->dbc_, SQL_COMMIT)))
-      << Diagnostics(SQL_HANDLE_DBC, this->dbc_);
-  SQLFreeHandle(SQL_HANDLE_STMT, c.stmt);
-
-  this->Open(c);
-  this->Read(c, 150);
-  this->Run("INSERT INTO " + this->table_ + " VALUES (5002, 'undone')");
-  this->Read(c, 150);
-  ASSERT_TRUE(SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, this->dbc_, SQL_ROLLBACK)))
-      << Diagnostics(SQL_HANDLE_DBC, this->dbc_);
-  SQLFreeHandle(SQL_HANDLE_STMT, c.stmt);
+  // The COMMIT keeps row 5001, the ROLLBACK undoes row 5002.
+  for (const auto& [id, end] : {std::pair{5001, SQL_COMMIT}, std::pair{5002, SQL_ROLLBACK}}) {
+    typename TestFixture::Cursor c;
+    this->Open(c);
+    this->Read(c, 150);
+    this->Run("INSERT INTO " + this->table_ + " VALUES (" + std::to_string(id) + ", 'x')");
+    this->Read(c, 150);
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, this->dbc_, static_cast<SQLSMALLINT>(end))))
+        << Diagnostics(SQL_HANDLE_DBC, this->dbc_);
+    SQLFreeHandle(SQL_HANDLE_STMT, c.stmt);
+  }
   EXPECT_EQ(this->CountRows(), kRows + 1);
 }
 
