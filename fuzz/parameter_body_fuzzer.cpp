@@ -14,7 +14,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   kestrion_fuzz::FuzzInput input(data, size);
   const int markers = input.Byte() % 64;
-  const std::vector<std::string> kinds = kestrion::server::SplitParameterTypes(input.Until('\n'));
+  const std::vector<std::string_view> kinds = kestrion::server::SplitParameterTypes(input.Until('\n'));
   const std::string_view body = input.Rest();
   corvane::VMemoryStream stream(
       std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(body.data()), body.size()));

@@ -140,6 +140,7 @@ StmtPtr UpdatableVariant(sqlite3* db, sqlite3_stmt* stmt, std::string& table) {
 // Describes the first `n` columns of `s`.
 void DescribeColumns(sqlite3_stmt* s, int n, ResultSet& r, bool undeclared_as_unknown) {
   r.columns.clear();
+  if (n > 0) r.columns.reserve(static_cast<std::size_t>(n));
   for (int i = 0; i < n; ++i) {
     ResultColumn c;
     const char* name = sqlite3_column_name(s, i);
@@ -264,19 +265,20 @@ bool BindShare(sqlite3* db, sqlite3_stmt* s, const std::vector<corvane::VValue>&
   return true;
 }
 
-// Runs one bound statement into `r`. `counts_changes` applies to a statement
-// without result columns that is no transaction control.
+// Describes the columns a run of `s` answers, before it runs: kinds from the
+// declarations, Unknown where the values will give them. An updatable result
+// leaves out its row id, the statement's last column.
+void DescribeRun(sqlite3_stmt* s, ResultSet& r) {
+  const int columns = sqlite3_column_count(s);
+  DescribeColumns(s, r.updatable ? columns - 1 : columns, r, true);
+}
+
+// Runs one bound statement into `r`, whose columns are described already.
+// `counts_changes` applies to a statement without result columns that is no
+// transaction control.
 bool RunStatement(sqlite3* db, sqlite3_stmt* s, Special special, bool counts_changes, ResultSet& r,
                   SqlError& error) {
-  const int columns = sqlite3_column_count(s);
-  if (columns > 0 && !r.updatable) {
-    DescribeColumns(s, columns, r, true);
-    return CollectRows(db, s, r, error);
-  }
-  if (r.updatable) {
-    DescribeColumns(s, columns - 1, r, true);
-    return CollectRows(db, s, r, error);
-  }
+  if (sqlite3_column_count(s) > 0 || r.updatable) return CollectRows(db, s, r, error);
   r.row_set = false;
   if (special == Special::kEndTransaction && sqlite3_get_autocommit(db)) {
     return true;  // No transaction open: COMMIT and ROLLBACK succeed and do nothing.
@@ -303,13 +305,16 @@ bool OnlySeparatorsLeft(std::string_view rest) {
 }  // namespace
 
 bool ExecuteBatch(sqlite3* db, std::string_view sql, const std::vector<corvane::VValue>& params,
-                  std::vector<ResultSet>& out, SqlError& error, StatementCache* cache) {
+                  std::vector<ResultSet>& out, SqlError& error, StatementCache* cache,
+                  CachedStatement** used) {
   out.clear();
+  if (used) *used = nullptr;
   std::size_t next_param = 0;
   if (cache) {
     // Outside a transaction a kept plain read runs in the read transaction
     // of the schema check; anything else runs after that has ended.
-    cache->Validate(db, sqlite3_get_autocommit(db) != 0);
+    const bool in_transaction = sqlite3_get_autocommit(db) == 0;
+    cache->Validate(db, !in_transaction);
     CachedStatement* kept = cache->Find(sql);
     if (!kept || !kept->plain_read) cache->Release();
     if (kept) {
@@ -317,12 +322,22 @@ bool ExecuteBatch(sqlite3* db, std::string_view sql, const std::vector<corvane::
       r.updatable = kept->updatable;
       r.table = kept->table;
       sqlite3_stmt* s = kept->stmt.get();
-      const bool ok = BindShare(db, s, params, next_param, error) &&
-                      RunStatement(db, s, Special::kNone, kept->counts_changes, r, error);
+      bool ok = BindShare(db, s, params, next_param, error);
+      if (ok) {
+        // The kept description holds when the statement runs on the schema
+        // the check saw: in the check's read transaction, or in a
+        // transaction, whose snapshot only this session can change (and a
+        // change it made empties the cache at the next check). Otherwise
+        // another session may have changed the schema since the check.
+        if (kept->plain_read || in_transaction) r.columns = kept->columns;
+        else DescribeRun(s, r);
+        ok = RunStatement(db, s, Special::kNone, kept->counts_changes, r, error);
+      }
       ResetCached(s);
       cache->Release();
       if (!ok) return false;
       out.push_back(std::move(r));
+      if (used) *used = kept;
       return true;
     }
   }
@@ -341,19 +356,24 @@ bool ExecuteBatch(sqlite3* db, std::string_view sql, const std::vector<corvane::
       variant = UpdatableVariant(db, next.stmt.get(), r.table);
       r.updatable = variant != nullptr;
     }
-    StmtPtr& used = variant ? variant : next.stmt;
-    sqlite3_stmt* s = used.get();
+    StmtPtr& run = variant ? variant : next.stmt;
+    sqlite3_stmt* s = run.get();
     const bool counts_changes = CountsChanges(next.text);
     if (!BindShare(db, s, params, next_param, error)) return false;
-    const bool ok = RunStatement(db, s, next.special, counts_changes, r, error);
+    DescribeRun(s, r);
     // A text of one ordinary statement is kept for the next time it comes.
-    if (cache && out.empty() && next.special == Special::kNone && OnlySeparatorsLeft(rest)) {
+    const bool keep = cache && out.empty() && next.special == Special::kNone && OnlySeparatorsLeft(rest);
+    std::vector<ResultColumn> described;
+    if (keep) described = r.columns;
+    const bool ok = RunStatement(db, s, next.special, counts_changes, r, error);
+    if (keep) {
       CachedStatement entry;
       entry.updatable = r.updatable;
       entry.table = r.table;
       entry.counts_changes = counts_changes;
       entry.plain_read = PlainRead(s, next.text);
-      entry.stmt = std::move(used);
+      entry.columns = std::move(described);
+      entry.stmt = std::move(run);
       cache->Keep(sql, std::move(entry));
     }
     if (!ok) return false;

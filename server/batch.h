@@ -28,9 +28,12 @@ bool DescribeBatch(sqlite3* db, std::string_view sql, std::vector<ResultSet>& ou
 // Runs every statement, handing out `params` in marker order, and keeps every
 // result fully encoded. On error, effects of earlier statements stay (each
 // statement commits on its own unless a transaction is open). With a cache,
-// a text of one statement is prepared once and then taken from the cache.
+// a text of one statement is prepared once and then taken from the cache;
+// `used` then tells which kept statement ran (null when none did), valid
+// until the cache is next used.
 bool ExecuteBatch(sqlite3* db, std::string_view sql, const std::vector<corvane::VValue>& params,
-                  std::vector<ResultSet>& out, SqlError& error, StatementCache* cache = nullptr);
+                  std::vector<ResultSet>& out, SqlError& error, StatementCache* cache = nullptr,
+                  CachedStatement** used = nullptr);
 
 // The error of the connection's last call as a reply error.
 SqlError SqliteError(sqlite3* db);

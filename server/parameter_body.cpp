@@ -4,21 +4,26 @@
 
 namespace kestrion::server {
 
-std::vector<std::string> SplitParameterTypes(std::string_view raw) {
-  std::vector<std::string> out;
+void SplitParameterTypes(std::string_view raw, std::vector<std::string_view>& out) {
+  out.clear();
   while (!raw.empty() && (raw.back() == '\r' || raw.back() == ' ')) raw.remove_suffix(1);
-  if (raw.empty()) return out;
+  if (raw.empty()) return;
   if (raw.front() == ' ') raw.remove_prefix(1);
   for (;;) {
     std::size_t sp = raw.find(' ');
-    out.emplace_back(raw.substr(0, sp));
+    out.push_back(raw.substr(0, sp));
     if (sp == std::string_view::npos) break;
     raw.remove_prefix(sp + 1);
   }
+}
+
+std::vector<std::string_view> SplitParameterTypes(std::string_view raw) {
+  std::vector<std::string_view> out;
+  SplitParameterTypes(raw, out);
   return out;
 }
 
-bool ReadParameterBody(corvane::VStream& s, int markers, const std::vector<std::string>& kinds,
+bool ReadParameterBody(corvane::VStream& s, int markers, const std::vector<std::string_view>& kinds,
                        std::vector<corvane::VValue>& out, std::string& error) {
   out.clear();
   out.reserve(static_cast<std::size_t>(markers));

@@ -15,6 +15,8 @@ class Reply {
   void Begin(std::string_view id);
   void Field(std::string_view name, std::string_view value);
   void Field(std::string_view name, long long value);
+  // Field lines built elsewhere, each ending with CR LF.
+  void Lines(std::string_view lines) { Text(lines); }
   // Ends the header; body bytes may follow.
   void EndHeader();
   std::vector<std::uint8_t>& body() { return buf_; }

@@ -23,7 +23,7 @@ bool EqualsBlind(std::string_view a, std::string_view b) {
 }
 }  // namespace
 
-const std::string* Request::Find(std::string_view name) const {
+const std::string_view* Request::Find(std::string_view name) const {
   const Field* f = FindField(name);
   return f ? &f->value : nullptr;
 }
@@ -35,7 +35,7 @@ const Request::Field* Request::FindField(std::string_view name) const {
 }
 
 std::optional<long long> Request::FindInt(std::string_view name) const {
-  const std::string* v = Find(name);
+  const std::string_view* v = Find(name);
   if (!v || v->empty()) return std::nullopt;
   long long n = 0;
   auto r = std::from_chars(v->data(), v->data() + v->size(), n);
@@ -43,8 +43,10 @@ std::optional<long long> Request::FindInt(std::string_view name) const {
   return n;
 }
 
-Request ParseRequest(std::string_view header) {
-  Request req;
+void ParseRequest(std::string_view header, Request& req) {
+  req.id = {};
+  req.command = {};
+  req.fields.clear();
   if (header.size() >= 4 && header.substr(header.size() - 4) == "\r\n\r\n") header.remove_suffix(4);
   std::size_t eol = header.find("\r\n");
   std::string_view first = header.substr(0, eol);
@@ -62,9 +64,14 @@ Request ParseRequest(std::string_view header) {
     std::string_view line = header.substr(start, eol == std::string_view::npos ? std::string_view::npos : eol - start);
     std::size_t colon = line.find(':');
     if (colon == std::string_view::npos) continue;
-    req.fields.push_back({std::string(Trim(line.substr(0, colon))), std::string(Trim(line.substr(colon + 1))),
-                          std::string(line.substr(colon + 1))});
+    const std::string_view after = line.substr(colon + 1);
+    req.fields.push_back({Trim(line.substr(0, colon)), Trim(after), after});
   }
+}
+
+Request ParseRequest(std::string_view header) {
+  Request req;
+  ParseRequest(header, req);
   return req;
 }
 

@@ -22,6 +22,8 @@ struct ResultColumn {
   // the like, 2147483647 for unbounded text and byte strings (TEXT, BLOB...),
   // 0 when the declaration names no size (numbers, dates, expressions).
   std::int32_t declared_size = 0;
+
+  bool operator==(const ResultColumn&) const = default;
 };
 
 struct ResultSet {

@@ -89,7 +89,8 @@ Session::Next Session::Fail(const Request& req, int code, const std::string& tex
                             std::string_view sqlstate) {
   reply_.Error(req.id, code, text, sqlstate);
   if (LogEnabled(LogLevel::kDebug))
-    Log(LogLevel::kDebug, "client " + std::to_string(number_) + ": " + req.id + " " + req.command + " -> error " +
+    Log(LogLevel::kDebug, "client " + std::to_string(number_) + ": " + std::string(req.id) + " " +
+                              std::string(req.command) + " -> error " +
                               std::to_string(code) + " " + text);
   if (!Send()) return Next::kClose;
   return next;
@@ -108,7 +109,7 @@ void Session::Run() {
     const auto max_bytes = static_cast<std::size_t>(options_.max_header_bytes);
     auto status = link_.ReadHeader(header, max_bytes, idle_ms, kBodyTimeoutMs);
     if (status == ClientLink::HeaderStatus::kTooLarge) {
-      Request req = ParseRequest(header.substr(0, header.find("\r\n")));
+      Request req = ParseRequest(std::string_view(header).substr(0, header.find("\r\n")));
       if (Fail(req, kHeaderTooLarge,
                "Request header larger than " + std::to_string(max_bytes) + " bytes.") == Next::kClose)
         break;
@@ -127,7 +128,8 @@ void Session::Run() {
       break;
     }
     if (status != ClientLink::HeaderStatus::kOk) break;
-    Request req = ParseRequest(header);
+    Request& req = request_;
+    ParseRequest(header, req);
     interrupt_.Begin(req.id);
     const Next next = Handle(req);
     interrupt_.End();
@@ -141,21 +143,24 @@ void Session::Run() {
 }
 
 Session::Next Session::Handle(const Request& req) {
-  auto started = std::chrono::steady_clock::now();
-  const std::string& cmd = req.command;
+  const bool debug = LogEnabled(LogLevel::kDebug);
+  const auto started = debug ? std::chrono::steady_clock::now() : std::chrono::steady_clock::time_point();
+  const std::string_view cmd = req.command;
 
   // A parameter body follows exactly when the header names parameter kinds;
   // read it first so that the stream stays aligned whatever happens next.
-  std::vector<corvane::VValue> params;
+  std::vector<corvane::VValue>& params = params_;
+  params.clear();
   const StatementText* text = nullptr;
-  if (const std::string* b64 = req.Find("STATEMENT-BASE64")) text = DecodeStatementText(*b64);
+  if (const std::string_view* b64 = req.Find("STATEMENT-BASE64")) text = DecodeStatementText(*b64);
   const bool has_sql = text != nullptr;
   static const std::string kNoText;
   const std::string& sql = text ? text->sql : kNoText;
   if (const Request::Field* types = req.FindField("PARAMETER-TYPES")) {
     if (!has_sql) return Fail(req, kBadParameterBody, "Parameters without a readable statement text.", Next::kClose);
     std::string error;
-    if (!ReadParameterBody(link_, text->markers, SplitParameterTypes(types->raw), params, error)) {
+    SplitParameterTypes(types->raw, parameter_kinds_);
+    if (!ReadParameterBody(link_, text->markers, parameter_kinds_, params, error)) {
       link_.ClearError();
       return Fail(req, kBadParameterBody, error, Next::kClose);
     }
@@ -163,7 +168,7 @@ Session::Next Session::Handle(const Request& req) {
 
   // Results the client closed since its last request.
   if (logged_in_ && options_.capabilities) {
-    if (const std::string* ids = req.Find("CLOSE-STATEMENT-IDS")) CloseListed(*ids);
+    if (const std::string_view* ids = req.Find("CLOSE-STATEMENT-IDS")) CloseListed(*ids);
   }
 
   Next next;
@@ -202,16 +207,17 @@ Session::Next Session::Handle(const Request& req) {
   } else {
     next = BulkModify(req);
   }
-  if (LogEnabled(LogLevel::kDebug)) {
+  params.clear();  // large values are not kept until the next request
+  if (debug) {
     auto us = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started).count();
-    Log(LogLevel::kDebug, "client " + std::to_string(number_) + ": " + req.id + " " + cmd +
+    Log(LogLevel::kDebug, "client " + std::to_string(number_) + ": " + std::string(req.id) + " " + std::string(cmd) +
                               (has_sql ? " [" + sql.substr(0, 200) + "]" : std::string()) + " " +
                               std::to_string(reply_.bytes().size()) + " bytes, " + std::to_string(us) + " us");
   }
   return next;
 }
 
-const Session::StatementText* Session::DecodeStatementText(const std::string& base64) {
+const Session::StatementText* Session::DecodeStatementText(std::string_view base64) {
   if (last_text_.valid && last_text_.base64 == base64) return &last_text_;
   last_text_.valid = false;
   auto text = corvane::Base64DecodeText(base64);
@@ -225,10 +231,10 @@ const Session::StatementText* Session::DecodeStatementText(const std::string& ba
 }
 
 Session::Next Session::Login(const Request& req) {
-  const std::string* user64 = req.Find("USER-NAME-BASE64");
-  const std::string* pass64 = req.Find("USER-PASSWORD-BASE64");
-  auto user = corvane::Base64DecodeText(user64 ? *user64 : "");
-  auto pass = corvane::Base64DecodeText(pass64 ? *pass64 : "");
+  const std::string_view* user64 = req.Find("USER-NAME-BASE64");
+  const std::string_view* pass64 = req.Find("USER-PASSWORD-BASE64");
+  auto user = corvane::Base64DecodeText(user64 ? *user64 : std::string_view());
+  auto pass = corvane::Base64DecodeText(pass64 ? *pass64 : std::string_view());
   if (!user || !pass) return Fail(req, kBadRequest, "User name or password is not valid Base64.");
   bool accepted = options_.users.empty();
   for (const UserEntry& u : options_.users)
@@ -268,7 +274,7 @@ Session::Next Session::Prepare(const Request& req, const std::string& sql) {
   if (!DescribeBatch(db_, sql, results, error)) return Fail(req, error);
   reply_.Begin(req.id);
   DescribeResults(reply_, results, false, options_.capabilities);
-  const std::string* describe = req.Find("describe-parameters");
+  const std::string_view* describe = req.Find("describe-parameters");
   if (describe && (*describe == "Y" || *describe == "y")) {
     std::vector<std::string> kinds = DescribeParameterKinds(db_, sql);
     if (!kinds.empty()) {
@@ -289,7 +295,8 @@ Session::Next Session::Execute(const Request& req, const std::string& sql,
   KeptStatement kept;
   SqlError error;
   const bool in_transaction = !sqlite3_get_autocommit(db_);
-  if (!ExecuteBatch(db_, sql, params, kept.results, error, &statements_)) {
+  CachedStatement* cached = nullptr;
+  if (!ExecuteBatch(db_, sql, params, kept.results, error, &statements_, &cached)) {
     if (in_transaction && sqlite3_get_autocommit(db_)) {
       // SQLite rolled the whole transaction back (an interrupted change does
       // that). The client still counts on an open one: a new, empty one is
@@ -313,7 +320,7 @@ Session::Next Session::Execute(const Request& req, const std::string& sql,
   }
 
   reply_.Begin(req.id);
-  DescribeResults(reply_, kept.results, true, options_.capabilities);
+  DescribeResults(reply_, kept.results, true, options_.capabilities, cached ? &cached->description : nullptr);
   reply_.Field("Statement-ID", id);
   std::size_t sent = 0;
   const ResultSet* first = kept.results.empty() ? nullptr : &kept.results.front();
@@ -373,11 +380,11 @@ Session::Next Session::Fetch(const Request& req) {
   return Send() ? Next::kContinue : Next::kClose;
 }
 
-void Session::CloseListed(const std::string& ids) {
+void Session::CloseListed(std::string_view ids) {
   std::size_t at = 0;
   while (at < ids.size()) {
     std::size_t end = ids.find(' ', at);
-    if (end == std::string::npos) end = ids.size();
+    if (end == std::string_view::npos) end = ids.size();
     std::int32_t id = 0;
     auto r = std::from_chars(ids.data() + at, ids.data() + end, id);
     // Unknown or malformed ids are ignored: the client no longer needs them.
@@ -388,8 +395,8 @@ void Session::CloseListed(const std::string& ids) {
 
 Session::Next Session::Cancel(const Request& req) {
   const auto session = req.FindInt("SESSION-ID");
-  const std::string* key = req.Find("CANCEL-KEY");
-  const std::string* request = req.Find("REQUEST-ID");
+  const std::string_view* key = req.Find("CANCEL-KEY");
+  const std::string_view* request = req.Find("REQUEST-ID");
   // The answer is the same whether anything matched: it tells no one
   // whether a session or a key exists.
   const bool matched = session && key && request && *session >= INT32_MIN && *session <= INT32_MAX &&

@@ -48,7 +48,7 @@ class Session {
   // Waits `ms` (a test option) unless the request is cancelled meanwhile.
   bool Delay(int ms) { return ms <= 0 || interrupt_.Sleep(ms); }
   // Forgets the kept results named in a CLOSE-STATEMENT-IDS list.
-  void CloseListed(const std::string& ids);
+  void CloseListed(std::string_view ids);
 
   // A statement text as the request sends it (Base64) and as it runs.
   struct StatementText {
@@ -61,7 +61,7 @@ class Session {
   // The decoded text of a STATEMENT-BASE64 value, or null when it is not
   // valid Base64 of UTF-8. The last one is kept: a prepared statement
   // executed again and again sends the same text, decoded only once.
-  const StatementText* DecodeStatementText(const std::string& base64);
+  const StatementText* DecodeStatementText(std::string_view base64);
 
   Next Fail(const Request& req, int code, const std::string& text, Next next = Next::kContinue,
             std::string_view sqlstate = {});
@@ -84,6 +84,11 @@ class Session {
   std::map<std::int32_t, KeptStatement> kept_;
   StatementCache statements_;
   StatementText last_text_;
+  // The request being served (its parts point into Run's header text), its
+  // parameter kinds and values; kept so that their memory serves the next.
+  Request request_;
+  std::vector<std::string_view> parameter_kinds_;
+  std::vector<corvane::VValue> params_;
   Reply reply_;
   // The rows of the page being answered, encoded; kept between requests.
   ByteBuffer page_;

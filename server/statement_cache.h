@@ -12,6 +12,10 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
+
+#include "server/result_description.h"
+#include "server/result_set.h"
 
 namespace kestrion::server {
 
@@ -29,6 +33,12 @@ struct CachedStatement {
   // A query that only reads (SELECT, VALUES or a WITH that selects): it may
   // run inside the read transaction that the schema check opened.
   bool plain_read = false;
+  // The columns a run answers, described when the statement was kept (kind
+  // Unknown where the values give it; an updatable result without its row
+  // id). They hold while the schema is the one the check saw.
+  std::vector<ResultColumn> columns;
+  // The reply's description lines of its last result.
+  DescriptionMemo description;
 };
 
 class StatementCache {
