@@ -71,6 +71,8 @@ bool Session::OpenDatabase(std::string& error) {
     error = sqlite3_errmsg(db_);
     return false;
   }
+  // After the system tables, which are temporary, are made.
+  statements_.WatchTempSchema(db_);
   return true;
 }
 

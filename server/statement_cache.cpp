@@ -1,5 +1,7 @@
 #include "server/statement_cache.h"
 
+#include <strings.h>
+
 namespace kestrion::server {
 
 namespace {
@@ -34,7 +36,12 @@ void ResetCached(sqlite3_stmt* stmt) {
 void StatementCache::Validate(sqlite3* db, bool hold) {
   Release();
   const long long main = Cookie(db, main_version_, "PRAGMA main.schema_version", hold);
-  const long long temp = main < 0 ? -1 : Cookie(db, temp_version_, "PRAGMA temp.schema_version", false);
+  long long temp = -1;
+  if (main >= 0) {
+    const bool known = watching_temp_ && !temp_may_change_ && temp_version_read_ >= 0;
+    temp = known ? temp_version_read_ : Cookie(db, temp_version_, "PRAGMA temp.schema_version", false);
+    temp_version_read_ = temp;
+  }
   const long long version = temp < 0 ? -1 : main * 65536 + temp;
   if (version < 0) Release();
   if (version < 0 || version != schema_version_) {
@@ -47,6 +54,68 @@ void StatementCache::Validate(sqlite3* db, bool hold) {
     entries_.clear();
     schema_version_ = version;
   }
+}
+
+namespace {
+
+bool IsTemp(const char* database) { return database == nullptr || strcasecmp(database, "temp") == 0; }
+
+// Pragmas that read and cannot change a schema: the cookie reads of Validate
+// and those that the system tables are filled with.
+bool ReadsOnly(const char* pragma, const char* argument) {
+  if (pragma == nullptr) return false;
+  if (strcasecmp(pragma, "schema_version") == 0) return argument == nullptr;
+  for (const char* name : {"table_info", "table_xinfo", "index_list", "index_info", "index_xinfo", "foreign_key_list"})
+    if (strcasecmp(pragma, name) == 0) return true;
+  return false;
+}
+
+}  // namespace
+
+int StatementCache::Authorize(void* self, int action, const char* arg1, const char* arg2, const char* database,
+                              const char*) {
+  bool may_change = false;
+  switch (action) {
+    case SQLITE_CREATE_TEMP_INDEX:
+    case SQLITE_CREATE_TEMP_TABLE:
+    case SQLITE_CREATE_TEMP_TRIGGER:
+    case SQLITE_CREATE_TEMP_VIEW:
+    case SQLITE_DROP_TEMP_INDEX:
+    case SQLITE_DROP_TEMP_TABLE:
+    case SQLITE_DROP_TEMP_TRIGGER:
+    case SQLITE_DROP_TEMP_VIEW:
+    case SQLITE_ALTER_TABLE:  // a rename rewrites temporary triggers too
+      may_change = true;
+      break;
+    case SQLITE_CREATE_INDEX:
+    case SQLITE_CREATE_TABLE:
+    case SQLITE_CREATE_TRIGGER:
+    case SQLITE_CREATE_VIEW:
+    case SQLITE_DROP_INDEX:
+    case SQLITE_DROP_TABLE:
+    case SQLITE_DROP_TRIGGER:
+    case SQLITE_DROP_VIEW:
+    case SQLITE_CREATE_VTABLE:
+    case SQLITE_DROP_VTABLE:
+    case SQLITE_ANALYZE:
+    case SQLITE_REINDEX:
+      may_change = IsTemp(database);
+      break;
+    case SQLITE_PRAGMA:  // temp_store, writable_schema, schema_version = ...
+      may_change = !ReadsOnly(arg1, arg2);
+      break;
+    default:
+      break;
+  }
+  if (may_change) static_cast<StatementCache*>(self)->temp_may_change_ = true;
+  return SQLITE_OK;
+}
+
+void StatementCache::WatchTempSchema(sqlite3* db) {
+  if (sqlite3_set_authorizer(db, &StatementCache::Authorize, this) != SQLITE_OK) return;
+  watching_temp_ = true;
+  temp_may_change_ = false;
+  temp_version_read_ = -1;
 }
 
 void StatementCache::Release() {
@@ -72,6 +141,7 @@ void StatementCache::Clear() {
   main_version_.reset();
   temp_version_.reset();
   schema_version_ = -1;
+  temp_version_read_ = -1;
 }
 
 }  // namespace kestrion::server

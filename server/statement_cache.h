@@ -53,6 +53,12 @@ class StatementCache {
   // before Release reads the very snapshot whose schema was checked and
   // SQLite locks and unlocks the database once per request instead of twice.
   void Validate(sqlite3* db, bool hold = false);
+  // From now on, watches what `db` prepares for statements that may change
+  // its temporary schema, which no other connection can change. Until the
+  // first such statement, Validate reads the temporary schema's version once
+  // instead of at every check. Installs the connection's authorizer, which
+  // allows everything.
+  void WatchTempSchema(sqlite3* db);
   // Ends what Validate held open (nothing when nothing is held).
   void Release();
   // The kept statement for `text`, or null. The caller resets it when done.
@@ -71,8 +77,15 @@ class StatementCache {
     std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
   };
   std::unordered_map<std::string, CachedStatement, TextHash, std::equal_to<>> entries_;
+  static int Authorize(void* self, int action, const char* arg1, const char* arg2, const char* database,
+                       const char* trigger);
+
   StatementPtr main_version_, temp_version_;
   long long schema_version_ = -1;
+  bool watching_temp_ = false;
+  // A statement prepared since watching began may change the temporary schema.
+  bool temp_may_change_ = false;
+  long long temp_version_read_ = -1;  // the temporary schema's version last read
 };
 
 // Resets a kept statement after use: its read transaction ends and its

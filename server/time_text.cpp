@@ -1,7 +1,5 @@
 #include "server/time_text.h"
 
-#include <cstdio>
-
 namespace kestrion::server {
 
 namespace {
@@ -95,17 +93,46 @@ std::optional<corvane::VTime> ParseIsoTime(std::string_view s) {
   return t;
 }
 
-std::string FormatIsoTime(const corvane::VTime& t) {
-  char buf[40];
-  if (t.ms == 0) {
-    std::snprintf(buf, sizeof buf, "%04u-%02u-%02u", t.year, t.month, t.day);
-  } else {
-    unsigned s = t.ms / 1000, frac = t.ms % 1000;
-    int n = std::snprintf(buf, sizeof buf, "%04u-%02u-%02u %02u:%02u:%02u", t.year, t.month, t.day, s / 3600,
-                          (s / 60) % 60, s % 60);
-    if (frac) std::snprintf(buf + n, sizeof buf - static_cast<std::size_t>(n), ".%03u", frac);
+namespace {
+// `v` in decimal, zero-padded to at least `width` digits.
+char* PutNumber(char* out, unsigned v, int width) {
+  char digits[10];
+  int n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  } while (v != 0);
+  for (int i = n; i < width; ++i) *out++ = '0';
+  while (n > 0) *out++ = digits[--n];
+  return out;
+}
+}  // namespace
+
+std::size_t WriteIsoTime(const corvane::VTime& t, char* out) {
+  char* p = PutNumber(out, t.year, 4);
+  *p++ = '-';
+  p = PutNumber(p, t.month, 2);
+  *p++ = '-';
+  p = PutNumber(p, t.day, 2);
+  if (t.ms != 0) {
+    const unsigned s = t.ms / 1000, frac = t.ms % 1000;
+    *p++ = ' ';
+    p = PutNumber(p, s / 3600, 2);
+    *p++ = ':';
+    p = PutNumber(p, (s / 60) % 60, 2);
+    *p++ = ':';
+    p = PutNumber(p, s % 60, 2);
+    if (frac) {
+      *p++ = '.';
+      p = PutNumber(p, frac, 3);
+    }
   }
-  return buf;
+  return static_cast<std::size_t>(p - out);
+}
+
+std::string FormatIsoTime(const corvane::VTime& t) {
+  char buf[kIsoTimeMax];
+  return std::string(buf, WriteIsoTime(t, buf));
 }
 
 std::optional<std::int64_t> ParseDurationText(std::string_view s) {

@@ -16,6 +16,10 @@ namespace kestrion::server {
 std::optional<corvane::VTime> ParseIsoTime(std::string_view text);
 // "YYYY-MM-DD" at midnight, else "YYYY-MM-DD HH:MM:SS" with ".fff" when needed.
 std::string FormatIsoTime(const corvane::VTime& t);
+// The same text written into `out`, which has room for kIsoTimeMax
+// characters; returns its length.
+constexpr std::size_t kIsoTimeMax = 40;
+std::size_t WriteIsoTime(const corvane::VTime& t, char* out);
 
 // "[-]H:MM", "[-]H:MM:SS" or "[-]H:MM:SS.fff" (hours unbounded) in milliseconds.
 std::optional<std::int64_t> ParseDurationText(std::string_view text);

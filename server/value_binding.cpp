@@ -35,8 +35,9 @@ int BindValue(sqlite3_stmt* s, int index, const corvane::VValue& v, std::string&
         error = "Invalid date in parameter " + std::to_string(index) + ".";
         return SQLITE_MISMATCH;
       }
-      std::string text = FormatIsoTime(t);
-      return sqlite3_bind_text(s, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+      char text[kIsoTimeMax];
+      const std::size_t n = WriteIsoTime(t, text);
+      return sqlite3_bind_text(s, index, text, static_cast<int>(n), SQLITE_TRANSIENT);
     }
     case VKind::Text: {
       std::string utf8 = v.text().ToUtf8();

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+using kestrion::server::FormatIsoTime;
 using kestrion::server::ParseIsoTime;
 
 namespace {
@@ -33,6 +34,25 @@ TEST(IsoTimeText, ImpossibleOrMisshapenTextsAreRefused) {
                            "2024-01-01 10:60:00", "2024-01-01 10:00:60", "2024-01-01 1a:00:00",
                            "2024/01/01 10:00:00", "2024-01-01x10:00:00", "2024-01-01 10:00:00 ", "", "2024"})
     EXPECT_FALSE(ParseIsoTime(text)) << text;
+}
+
+// The text a date parameter is bound as: zero-padded fields, the time only
+// when there is one, milliseconds only when not zero, and the parser reads
+// every such text back to the same value.
+TEST(IsoTimeText, WrittenPaddedAndReadBack) {
+  EXPECT_EQ(FormatIsoTime({2024, 3, 1, 0}), "2024-03-01");
+  EXPECT_EQ(FormatIsoTime({7, 1, 9, 1000}), "0007-01-09 00:00:01");
+  EXPECT_EQ(FormatIsoTime({2024, 12, 31, 86399999}), "2024-12-31 23:59:59.999");
+  EXPECT_EQ(FormatIsoTime({1999, 10, 10, 37230050}), "1999-10-10 10:20:30.050");
+  // Out-of-range fields are written whole, not cut to their width.
+  EXPECT_EQ(FormatIsoTime({65535, 255, 255, 4294967295u}), "65535-255-255 1193:02:47.295");
+  for (unsigned year : {1u, 99u, 1000u, 2024u, 9999u})
+    for (unsigned ms = 0; ms < 86400000u; ms += 3599999u) {
+      const corvane::VTime t{static_cast<std::uint16_t>(year), 2, 28, ms};
+      const auto back = ParseIsoTime(FormatIsoTime(t));
+      ASSERT_TRUE(back) << FormatIsoTime(t);
+      EXPECT_EQ(*back, t) << FormatIsoTime(t);
+    }
 }
 
 }  // namespace
