@@ -1,11 +1,14 @@
 // What the server announces beyond the base protocol (deferred closes), and
-// the prepared statements it keeps per session.
+// the prepared statements it keeps per session and how they are described.
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <utility>
 
 #include "tests/server/raw_client.h"
 #include "tests/support/dev_server.h"
+#include "toolbox/stream.h"
+#include "toolbox/value_codec.h"
 
 using namespace kestrion_test;
 using corvane::VKind;
@@ -138,4 +141,105 @@ TEST(ServerStatementCache, KeptStatementsFollowSchemaChangesAndReleaseTheirLocks
   EXPECT_EQ(r.List("Column-Aliases"), (std::vector<std::string>{"id", "w", "extra"}));
   rows = c.ReadRows(1, {VKind::Long, VKind::Long, VKind::Float, VKind::Long8});
   EXPECT_EQ(rows[0][3].integer(), 7);
+}
+
+namespace {
+
+// A parameter body of the given values (none null).
+std::vector<std::uint8_t> Body(const std::vector<corvane::VValue>& values) {
+  corvane::VMemoryStream s;
+  for (const corvane::VValue& v : values) {
+    s.PutU8('1');
+    corvane::WriteValue(s, v);
+  }
+  return s.TakeBuffer();
+}
+
+// Executes `sql` with one parameter; answers the reply after reading its rows.
+RawReply SelectWith(RawClient& c, const std::string& sql, const corvane::VValue& value) {
+  RawReply r = c.Execute(sql, 100, " " + std::string(corvane::KindName(value.kind())), Body({value}));
+  if (r.ok) c.ReadBytesExact(std::stoul(r.Field("Body-Length")));
+  return r;
+}
+
+}  // namespace
+
+// A kept statement is described from what it answers each time: a column
+// whose kind the values give follows them, and a change of its table by the
+// session itself, in a transaction or not, reaches the description.
+TEST(ServerStatementCache, KeptStatementsAreDescribedAfreshWhenWhatTheyAnswerChanges) {
+  DevServer server;
+  ASSERT_TRUE(server.ok()) << server.error();
+  RawClient c(server.port());
+  ASSERT_TRUE(c.Login().ok);
+  const corvane::VValue number = corvane::VValue::Integer(VKind::Long, 5);
+  const corvane::VValue text = corvane::VString::FromUtf8("five");
+  const corvane::VValue real = corvane::VValue::Real(2.5);
+  const std::string expression = "SELECT ? AS v, 1 AS w";
+  for (const auto& [value, kind] : {std::pair{number, "VK_LONG8"}, std::pair{number, "VK_LONG8"},
+                                    std::pair{text, "VK_TEXT"}, std::pair{real, "VK_REAL"},
+                                    std::pair{number, "VK_LONG8"}}) {
+    RawReply r = SelectWith(c, expression, value);
+    ASSERT_TRUE(r.ok) << r.header;
+    EXPECT_EQ(r.List("Column-Types"), (std::vector<std::string>{kind, "VK_LONG8"})) << r.header;
+  }
+
+  RunUpdate(c, "CREATE TABLE a (id INTEGER PRIMARY KEY, v VARCHAR(10))");
+  RunUpdate(c, "INSERT INTO a VALUES (1, 'x')");
+  const std::string select = "SELECT * FROM a WHERE id = ?";
+  for (int i = 0; i < 2; ++i) {
+    RawReply r = SelectWith(c, select, number);
+    ASSERT_TRUE(r.ok) << r.header;
+    EXPECT_EQ(r.List("Column-Aliases"), (std::vector<std::string>{"id", "v"}));
+  }
+  RunUpdate(c, "ALTER TABLE a ADD COLUMN d DOUBLE");
+  RawReply r = SelectWith(c, select, number);
+  EXPECT_EQ(r.List("Column-Aliases"), (std::vector<std::string>{"id", "v", "d"})) << r.header;
+  EXPECT_EQ(r.List("Column-Types"), (std::vector<std::string>{"VK_LONG", "VK_TEXT", "VK_FLOAT"}));
+
+  RunUpdate(c, "START TRANSACTION");
+  r = SelectWith(c, select, number);
+  EXPECT_EQ(r.List("Column-Sizes"), (std::vector<std::string>{"0", "10", "0"})) << r.header;
+  RunUpdate(c, "ALTER TABLE a RENAME COLUMN v TO name");
+  r = SelectWith(c, select, number);
+  EXPECT_EQ(r.List("Column-Aliases"), (std::vector<std::string>{"id", "name", "d"})) << r.header;
+  RunUpdate(c, "ROLLBACK");
+  r = SelectWith(c, select, number);
+  EXPECT_EQ(r.List("Column-Aliases"), (std::vector<std::string>{"id", "v", "d"})) << r.header;
+}
+
+// A temporary table, view or index is seen by the kept statements of its
+// session at once, whichever way it is made: a temporary table hides the
+// table of the same name, and the kept statement must not go on describing
+// (or updating through) the other one.
+TEST(ServerStatementCache, KeptStatementsSeeTheSessionsTemporarySchema) {
+  DevServer server;
+  ASSERT_TRUE(server.ok()) << server.error();
+  {
+    RawClient c(server.port());
+    ASSERT_TRUE(c.Login().ok);
+    RunUpdate(c, "CREATE TABLE t (a INTEGER, b TEXT)");
+    RunUpdate(c, "INSERT INTO t VALUES (1, 'x')");
+  }
+  for (const std::string ddl : {"CREATE TEMP TABLE t (x VARCHAR(5))", "CREATE TABLE temp.t (x VARCHAR(5))",
+                                "CREATE TEMPORARY VIEW t AS SELECT 'q' AS x"}) {
+    RawClient c(server.port());
+    ASSERT_TRUE(c.Login().ok);
+    for (int i = 0; i < 2; ++i) {
+      RawReply r = Select(c, "SELECT * FROM t");
+      ASSERT_TRUE(r.ok) << r.header;
+      EXPECT_EQ(r.List("Column-Aliases"), (std::vector<std::string>{"a", "b"}));
+      EXPECT_EQ(r.List("Column-Updateability"), (std::vector<std::string>{"Y", "Y"}));
+    }
+    RunUpdate(c, ddl);
+    if (ddl.find("VIEW") == std::string::npos) RunUpdate(c, "INSERT INTO t VALUES ('q')");
+    RawReply r = Select(c, "SELECT * FROM t");
+    ASSERT_TRUE(r.ok) << r.header;
+    EXPECT_EQ(r.List("Column-Aliases"), (std::vector<std::string>{"x"})) << ddl;
+    EXPECT_EQ(r.Field("Row-Count"), "1") << ddl;
+    // Dropped again, the other table is back.
+    RunUpdate(c, ddl.find("VIEW") == std::string::npos ? "DROP TABLE temp.t" : "DROP VIEW temp.t");
+    r = Select(c, "SELECT * FROM t");
+    EXPECT_EQ(r.List("Column-Aliases"), (std::vector<std::string>{"a", "b"})) << ddl;
+  }
 }
