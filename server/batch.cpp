@@ -1,7 +1,9 @@
 #include "server/batch.h"
 
 #include <cstring>
+#include <iterator>
 #include <memory>
+#include <span>
 
 #include "server/cell_encoder.h"
 #include "server/column_types.h"
@@ -175,8 +177,16 @@ VKind KindFromClasses(unsigned seen) {
 // Columns without a declared kind take it from the storage classes seen.
 bool CollectRows(sqlite3* db, sqlite3_stmt* s, ResultSet& r, SqlError& error) {
   const int width = sqlite3_column_count(s);
-  std::vector<unsigned> seen(r.columns.size(), 0);
-  r.held.Clear();
+  unsigned small[16] = {};
+  std::vector<unsigned> large;
+  std::span<unsigned> seen;
+  if (r.columns.size() <= std::size(small)) {
+    seen = std::span<unsigned>(small, r.columns.size());
+  } else {
+    large.assign(r.columns.size(), 0);
+    seen = large;
+  }
+  r.held.Reuse();
   int rc;
   while ((rc = sqlite3_step(s)) == SQLITE_ROW) r.held.Append(s, width, seen);
   if (rc != SQLITE_DONE) {
@@ -307,6 +317,12 @@ bool OnlySeparatorsLeft(std::string_view rest) {
 bool ExecuteBatch(sqlite3* db, std::string_view sql, const std::vector<corvane::VValue>& params,
                   std::vector<ResultSet>& out, SqlError& error, StatementCache* cache,
                   CachedStatement** used) {
+  // The first result of an earlier run lends its memory to this run's first.
+  ResultSet first;
+  if (!out.empty()) {
+    first = std::move(out.front());
+    first.Reuse();
+  }
   out.clear();
   if (used) *used = nullptr;
   std::size_t next_param = 0;
@@ -318,7 +334,7 @@ bool ExecuteBatch(sqlite3* db, std::string_view sql, const std::vector<corvane::
     CachedStatement* kept = cache->Find(sql);
     if (!kept || !kept->plain_read) cache->Release();
     if (kept) {
-      ResultSet r;
+      ResultSet r = std::move(first);
       r.updatable = kept->updatable;
       r.table = kept->table;
       sqlite3_stmt* s = kept->stmt.get();
@@ -350,7 +366,7 @@ bool ExecuteBatch(sqlite3* db, std::string_view sql, const std::vector<corvane::
       return false;
     }
     if (done) return true;
-    ResultSet r;
+    ResultSet r = out.empty() ? std::move(first) : ResultSet();
     StmtPtr variant;
     if (sqlite3_column_count(next.stmt.get()) > 0) {
       variant = UpdatableVariant(db, next.stmt.get(), r.table);

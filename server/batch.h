@@ -26,7 +26,7 @@ struct SqlError {
 bool DescribeBatch(sqlite3* db, std::string_view sql, std::vector<ResultSet>& out, SqlError& error);
 
 // Runs every statement, handing out `params` in marker order, and keeps every
-// result fully encoded. On error, effects of earlier statements stay (each
+// result in `out` (whose first result, when there is one, lends its memory). On error, effects of earlier statements stay (each
 // statement commits on its own unless a transaction is open). With a cache,
 // a text of one statement is prepared once and then taken from the cache;
 // `used` then tells which kept statement ran (null when none did), valid

@@ -52,7 +52,7 @@ std::uint8_t* HeldRows::Room(std::size_t bytes) {
   return block_ + row_bytes;
 }
 
-void HeldRows::Append(sqlite3_stmt* s, int width, std::vector<unsigned>& classes) {
+void HeldRows::Append(sqlite3_stmt* s, int width, std::span<unsigned> classes) {
   starts_.push_back(block_ != nullptr ? block_ + used_ : nullptr);
   if (block_ == nullptr) Room(0);
   for (int i = 0; i < width; ++i) {
@@ -118,6 +118,15 @@ void HeldRows::Cells(std::size_t row, int width, SqlCell* out) const {
         break;
     }
   }
+}
+
+void HeldRows::Reuse() {
+  if (blocks_.size() != 1 || block_size_ > kFirstBlockSize || starts_.capacity() > kFirstBlockSize) {
+    Clear();
+    return;
+  }
+  used_ = 0;
+  starts_.clear();
 }
 
 void HeldRows::Clear() {

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "server/cell_encoder.h"
@@ -20,7 +21,7 @@ class HeldRows {
   // Copies the current row of `s`, columns 0 to `width` - 1 (the same width
   // for every row). `classes`, one per column, collects the storage classes
   // seen (bit 1 << SQLITE_INTEGER and so on).
-  void Append(sqlite3_stmt* s, int width, std::vector<unsigned>& classes);
+  void Append(sqlite3_stmt* s, int width, std::span<unsigned> classes);
 
   std::size_t rows() const { return starts_.size(); }
   // The cells of row `row`, `width` of them, into `out`; texts and blobs
@@ -28,6 +29,9 @@ class HeldRows {
   void Cells(std::size_t row, int width, SqlCell* out) const;
   // Gives the memory back.
   void Clear();
+  // Forgets the rows but keeps the memory of a few, so that the next result
+  // of a few rows (a point select) allocates nothing; gives a larger one back.
+  void Reuse();
 
  private:
   // Room for `bytes` more bytes of the row being appended, which stays in

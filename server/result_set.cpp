@@ -2,6 +2,15 @@
 
 namespace kestrion::server {
 
+void ResultSet::Reuse() {
+  row_set = true;
+  update_count = 0;
+  columns.clear();
+  updatable = false;
+  table.clear();
+  held.Reuse();
+}
+
 void ResultSet::EncodeRows(std::size_t first, std::size_t last, ByteBuffer& out) const {
   const int n = static_cast<int>(columns.size());
   const int width = n + (updatable ? 1 : 0);

@@ -40,6 +40,8 @@ struct ResultSet {
   HeldRows held;
 
   std::size_t row_count() const { return held.rows(); }
+  // Empties the result for another run, keeping the memory of a small one.
+  void Reuse();
   // Appends rows [first, last] (inclusive, already clamped) to `out` as
   // they go on the wire.
   void EncodeRows(std::size_t first, std::size_t last, ByteBuffer& out) const;

@@ -294,7 +294,7 @@ Session::Next Session::Prepare(const Request& req, const std::string& sql) {
 
 Session::Next Session::Execute(const Request& req, const std::string& sql,
                                const std::vector<corvane::VValue>& params) {
-  KeptStatement kept;
+  KeptStatement kept = std::move(spare_);
   SqlError error;
   const bool in_transaction = !sqlite3_get_autocommit(db_);
   CachedStatement* cached = nullptr;
@@ -339,7 +339,8 @@ Session::Next Session::Execute(const Request& req, const std::string& sql,
   } else if (sent > 0) {
     reply_.Append(page_.data(), page_.size());
   }
-  if (any_rows) kept_[id] = std::move(kept);
+  if (any_rows) Keep(id, std::move(kept));
+  else spare_ = std::move(kept);
   return Send() ? Next::kContinue : Next::kClose;
 }
 
@@ -390,9 +391,34 @@ void Session::CloseListed(std::string_view ids) {
     std::int32_t id = 0;
     auto r = std::from_chars(ids.data() + at, ids.data() + end, id);
     // Unknown or malformed ids are ignored: the client no longer needs them.
-    if (r.ec == std::errc() && r.ptr == ids.data() + end) kept_.erase(id);
+    if (r.ec == std::errc() && r.ptr == ids.data() + end) Forget(id);
     at = end + 1;
   }
+}
+
+void Session::Keep(std::int32_t id, KeptStatement kept) {
+  if (spare_node_.empty()) {
+    kept_[id] = std::move(kept);
+    return;
+  }
+  spare_node_.key() = id;
+  spare_node_.mapped() = std::move(kept);
+  auto placed = kept_.insert(std::move(spare_node_));
+  if (!placed.inserted) {
+    // The id came round again: the new results replace the old.
+    placed.position->second = std::move(placed.node.mapped());
+    spare_node_ = std::move(placed.node);
+  }
+}
+
+bool Session::Forget(std::int32_t id) {
+  auto node = kept_.extract(id);
+  if (node.empty()) return false;
+  spare_ = std::move(node.mapped());
+  if (spare_.results.size() > 1) spare_.results.resize(1);
+  if (!spare_.results.empty()) spare_.results.front().Reuse();
+  spare_node_ = std::move(node);
+  return true;
 }
 
 Session::Next Session::Cancel(const Request& req) {
@@ -416,7 +442,7 @@ Session::Next Session::Cancel(const Request& req) {
 Session::Next Session::Close(const Request& req) {
   auto id = req.FindInt("STATEMENT-ID");
   if (!id) return Fail(req, kBadRequest, "Missing STATEMENT-ID.");
-  if (*id != 0 && kept_.erase(static_cast<std::int32_t>(*id)) == 0)
+  if (*id != 0 && !Forget(static_cast<std::int32_t>(*id)))
     return Fail(req, kUnknownStatement, "Unknown statement id " + std::to_string(*id) + ".");
   reply_.Begin(req.id);
   reply_.EndHeader();

@@ -49,6 +49,11 @@ class Session {
   bool Delay(int ms) { return ms <= 0 || interrupt_.Sleep(ms); }
   // Forgets the kept results named in a CLOSE-STATEMENT-IDS list.
   void CloseListed(std::string_view ids);
+  // Keeps the results of an execute under `id`.
+  void Keep(std::int32_t id, KeptStatement kept);
+  // Forgets the results kept under `id`, keeping their memory as the spare;
+  // false when there are none.
+  bool Forget(std::int32_t id);
 
   // A statement text as the request sends it (Base64) and as it runs.
   struct StatementText {
@@ -82,6 +87,10 @@ class Session {
   bool logged_in_ = false;
   std::int32_t next_statement_id_ = 1;
   std::map<std::int32_t, KeptStatement> kept_;
+  // The memory of forgotten results and of their place in kept_, which the
+  // next execute uses again: a point select then allocates little.
+  KeptStatement spare_;
+  std::map<std::int32_t, KeptStatement>::node_type spare_node_;
   StatementCache statements_;
   StatementText last_text_;
   // The request being served (its parts point into Run's header text), its
