@@ -344,8 +344,10 @@ bool ExecuteBatch(sqlite3* db, std::string_view sql, const std::vector<corvane::
         // the check saw: in the check's read transaction, or in a
         // transaction, whose snapshot only this session can change (and a
         // change it made empties the cache at the next check). Otherwise
-        // another session may have changed the schema since the check.
-        if (kept->plain_read || in_transaction) r.columns = kept->columns;
+        // another session may have changed the schema since the check, and
+        // the check does not see the schemas of attached databases.
+        const bool attached = sqlite3_db_name(db, 2) != nullptr;
+        if ((kept->plain_read || in_transaction) && !attached) r.columns = kept->columns;
         else DescribeRun(s, r);
         ok = RunStatement(db, s, Special::kNone, kept->counts_changes, r, error);
       }
