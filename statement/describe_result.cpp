@@ -135,15 +135,17 @@ SQLRETURN Describe(CHStatement& statement) {
 
 }  // namespace
 
-SQLRETURN DescribeKeptRowSet(CHStatement& statement, std::int64_t total_rows) {
+SQLRETURN DescribeKeptResult(CHStatement& statement, std::int64_t total_rows) {
   StatementState& s = statement.state;
   StartResult(statement);
   s.lists.Reset();
   s.described = true;
   s.updatable = s.kept_description.updatable();
   s.total_rows = total_rows;
-  s.row_count = total_rows;
-  s.result_set_open = true;
+  if (s.kept_description.row_set()) {
+    s.row_count = total_rows;
+    s.result_set_open = true;
+  }
   if (SQLULEN* fetched = RowsFetchedPtr(statement)) *fetched = static_cast<SQLULEN>(total_rows);
   ++s.result_index;
   SetRowNumber(statement, 0);

@@ -21,10 +21,10 @@ class CHStatement;
 // first row.
 SQLRETURN DescribeResult(CHStatement& statement);
 
-// Describes a row set of `total_rows` rows whose description equals the
-// statement's kept one (KeptDescription): the descriptors and the column
-// state built for it stay, the result state starts again as DescribeResult
-// starts it.
-SQLRETURN DescribeKeptRowSet(CHStatement& statement, std::int64_t total_rows);
+// Describes a result of `total_rows` rows (or update count) whose
+// description equals the statement's kept one (KeptDescription): the
+// descriptors and the column state built for it stay, the result state
+// starts again as DescribeResult starts it.
+SQLRETURN DescribeKeptResult(CHStatement& statement, std::int64_t total_rows);
 
 }  // namespace kestrion

@@ -27,8 +27,8 @@ long long IntegerField(std::u16string_view name, const ReplyFields& fields) {
 }
 
 // Describes the reply's results: by the kept description when the reply
-// describes one row set exactly as the last execute did, from the reply
-// lists otherwise (keeping that description when it is such a row set).
+// describes one result exactly as the last execute did, from the reply
+// lists otherwise (keeping that description when it is one result).
 // Answers false, with the failure posted, when the lists do not agree.
 bool DescribeReply(CHStatement& statement, const ReplyFields& fields, const VString& reply,
                    SQLRETURN& rc) {
@@ -36,7 +36,7 @@ bool DescribeReply(CHStatement& statement, const ReplyFields& fields, const VStr
   const bool dynamic = DynamicBind(statement) == 8;
   if (!dynamic && s.kept_description.Matches(fields, statement)) {
     if (const std::optional<std::int64_t> rows = SingleRowCount(fields)) {
-      rc = DescribeKeptRowSet(statement, *rows);
+      rc = DescribeKeptResult(statement, *rows);
       return true;
     }
   }
@@ -44,9 +44,8 @@ bool DescribeReply(CHStatement& statement, const ReplyFields& fields, const VStr
   s.lists.ReadDescription(reply, true, false);
   if (!CheckDescription(statement, s.lists, true)) return false;
   rc = DescribeResult(statement);
-  const bool single_row_set = rc == SQL_SUCCESS && s.result_set_open &&
-                              !s.lists.column_count.has_item() && s.result_index == 0;
-  if (single_row_set && !dynamic) s.kept_description.Keep(fields, statement);
+  const bool single_result = rc == SQL_SUCCESS && !s.lists.column_count.has_item() && s.result_index == 0;
+  if (single_result && !dynamic) s.kept_description.Keep(fields, statement);
   return true;
 }
 

@@ -30,6 +30,7 @@ void KeptDescription::Keep(const ReplyFields& fields, const CHStatement& stateme
     kept.value.assign(value.value_or(std::u16string_view()));
   }
   updatable_ = statement.state.updatable;
+  row_set_ = statement.state.result_set_open;
   columns_ = ird->count();
   descriptor_writes_ = ird->app_writes;
 }

@@ -2,7 +2,8 @@
 // so that the next execute whose reply describes its result alike reuses the
 // implementation row descriptor and column state built for it instead of
 // parsing the lists and building every record again. A prepared statement
-// executed in a loop (a point select) describes the same result each time.
+// executed in a loop (a point select, an insert) describes the same result
+// each time.
 #pragma once
 
 #include <array>
@@ -19,8 +20,8 @@ class CHStatement;
 class KeptDescription {
  public:
   // Keeps the description fields of `fields` after they were described into
-  // `statement`'s implementation row descriptor as a single row set (not an
-  // update count, no further results).
+  // `statement`'s implementation row descriptor as its single result (a row
+  // set or an update count, no further results).
   void Keep(const ReplyFields& fields, const CHStatement& statement);
   void Forget() { kept_ = false; }
 
@@ -28,6 +29,7 @@ class KeptDescription {
   // changed the descriptor since: then only its row count is new.
   bool Matches(const ReplyFields& fields, const CHStatement& statement) const;
   bool updatable() const { return updatable_; }
+  bool row_set() const { return row_set_; }
 
  private:
   struct Field {
@@ -39,6 +41,7 @@ class KeptDescription {
   std::array<Field, kFields> fields_;
   bool kept_ = false;
   bool updatable_ = false;
+  bool row_set_ = false;
   std::int16_t columns_ = 0;
   std::uint32_t descriptor_writes_ = 0;
 };

@@ -89,6 +89,20 @@ TYPED_TEST(ReexecuteTest, RowCountsAndRowsFollowEachExecute) {
   SQLFreeHandle(SQL_HANDLE_STMT, stmt);
 }
 
+TYPED_TEST(ReexecuteTest, UpdateCountsFollowEachExecute) {
+  SQLINTEGER key = 0;
+  SQLHSTMT stmt = this->Prepared("UPDATE " + this->table_ + " SET n = n + 1 WHERE id <= ?", &key);
+  for (const SQLINTEGER k : {3, 1, 0, 2}) {
+    key = k;
+    STMT_OK(SQLExecute(stmt));
+    SQLLEN rows = -1;
+    STMT_OK(SQLRowCount(stmt, &rows));
+    EXPECT_EQ(rows, k);
+    EXPECT_EQ(this->Columns(stmt), 0);
+  }
+  SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+}
+
 TYPED_TEST(ReexecuteTest, KindsTakenFromTheValuesAreDescribedAnewEachTime) {
   SQLINTEGER key = 0;
   SQLHSTMT stmt = this->Prepared("SELECT v FROM " + this->table_ + " WHERE id = ?", &key);
