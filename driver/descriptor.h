@@ -55,6 +55,9 @@ class CHDescriptor : public CSQLHandle {
   AttributeCell alloc_type_cell = AttributeCell::Int16(SQL_DESC_ALLOC_AUTO);
   CHStatement* associated_statement = nullptr;
   int32_t role = kRoleExplicit;
+  // Raised by every field the application sets, so that what the driver
+  // built into the descriptor is known to be untouched.
+  uint32_t app_writes = 0;
   std::vector<DescriptorRecord> records;
 };
 

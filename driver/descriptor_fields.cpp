@@ -148,6 +148,7 @@ AttributeCell* CHDescriptor::_GetAvailableAttribute(int32_t id, int16_t record_n
   if ((access & kAnyAccess) == 0) {
     return CSQLHandle::_GetAvailableAttribute(id, record_number, access);
   }
+  if ((access & kAppSet) != 0) ++app_writes;
   if (id == SQL_DESC_COUNT) return &count_cell;
   if (id == SQL_DESC_ALLOC_TYPE) {
     // Read-only for the application: an implicit descriptor must never be

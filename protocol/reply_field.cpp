@@ -32,30 +32,73 @@ TokenList Tokenize(std::u16string_view value) {
   return tokens;
 }
 
-std::optional<TokenList> GetReplyField(std::u16string_view name, std::u16string_view header,
-                                       bool* bad_base64) {
-  VString needle = u"\r\n";
-  needle += name;
-  needle += u':';
-  bool base64 = false;
-  std::size_t pos = VString::FindFolded(header, needle);
-  if (pos == VString::npos) {
-    needle.pop_back();
-    needle += u"-Base64:";
-    pos = VString::FindFolded(header, needle);
-    if (pos == VString::npos) return std::nullopt;
-    base64 = true;
+ReplyFields::ReplyFields(std::u16string_view header) {
+  lines_.reserve(16);
+  // One pass. A line starts after each CR LF; its name runs to its first
+  // colon and its value from there to the next CR.
+  constexpr std::size_t kNone = std::u16string_view::npos;
+  const std::size_t n = header.size();
+  std::size_t start = kNone;  // the current line's first unit (none: first line)
+  std::size_t colon = kNone;
+  std::size_t value_end = kNone;
+  for (std::size_t i = 0; i < n; ++i) {
+    const char16_t c = header[i];
+    if (c == u':') {
+      if (colon == kNone) colon = i;
+      continue;
+    }
+    if (c != u'\r') continue;
+    if (colon != kNone && value_end == kNone) value_end = i;
+    if (i + 1 >= n || header[i + 1] != u'\n') continue;
+    if (start != kNone && colon != kNone) {
+      lines_.push_back(Line{header.substr(start, colon - start),
+                            header.substr(colon + 1, value_end - colon - 1)});
+    }
+    start = i + 2;
+    colon = value_end = kNone;
+    ++i;
   }
-  const std::size_t start = pos + needle.size();
-  std::size_t end = header.find(u'\r', start);
-  if (end == std::u16string_view::npos) end = header.size();
-  std::u16string_view value = header.substr(start, end - start);
-  if (value.empty()) return std::nullopt;
+  if (start != kNone && colon != kNone) {
+    if (value_end == kNone) value_end = n;
+    lines_.push_back(Line{header.substr(start, colon - start),
+                          header.substr(colon + 1, value_end - colon - 1)});
+  }
+}
+
+std::optional<std::u16string_view> ReplyFields::Raw(std::u16string_view name, bool& base64) const {
+  static constexpr std::u16string_view kBase64 = u"-Base64";
+  const Line* encoded = nullptr;
+  for (const Line& line : lines_) {
+    if (line.name.size() == name.size()) {
+      if (VString::EqualsFolded(line.name, name)) {
+        base64 = false;
+        return line.value;
+      }
+    } else if (encoded == nullptr && line.name.size() == name.size() + kBase64.size() &&
+               VString::EqualsFolded(line.name.substr(0, name.size()), name) &&
+               VString::EqualsFolded(line.name.substr(name.size()), kBase64)) {
+      encoded = &line;
+    }
+  }
+  if (encoded == nullptr) return std::nullopt;
+  base64 = true;
+  return encoded->value;
+}
+
+std::optional<TokenList> ReplyFields::Get(std::u16string_view name, bool* bad_base64) const {
+  bool base64 = false;
+  const std::optional<std::u16string_view> value = Raw(name, base64);
+  if (!value || value->empty()) return std::nullopt;
   if (base64) {
-    if (auto decoded = TextOfBase64(value)) return Tokenize(*decoded);
+    if (auto decoded = TextOfBase64(*value)) return Tokenize(*decoded);
     if (bad_base64 != nullptr) *bad_base64 = true;
   }
-  return Tokenize(value);
+  return Tokenize(*value);
+}
+
+std::optional<TokenList> GetReplyField(std::u16string_view name, std::u16string_view header,
+                                       bool* bad_base64) {
+  return ReplyFields(header).Get(name, bad_base64);
 }
 
 std::string Base64OfText(std::u16string_view text) {

@@ -13,6 +13,31 @@ namespace kestrion {
 
 using TokenList = std::vector<corvane::VString>;
 
+// The field lines of a reply header, found in one pass over it, so that
+// several lookups in one reply compare names only. A line is "Name: value";
+// the value runs to the line's first CR. The first line (the reply's
+// identifier and status) is no field. Names match ignoring case and
+// accents; the first line of a name wins. Views into the header, which must
+// outlive this.
+class ReplyFields {
+ public:
+  explicit ReplyFields(std::u16string_view header);
+
+  // The raw value of field `name`: the plain form "Name:" is preferred over
+  // "Name-Base64:" (`base64` then tells which was found). Nothing when
+  // neither is present.
+  std::optional<std::u16string_view> Raw(std::u16string_view name, bool& base64) const;
+  // The tokens of field `name`, as GetReplyField answers them.
+  std::optional<TokenList> Get(std::u16string_view name, bool* bad_base64 = nullptr) const;
+
+ private:
+  struct Line {
+    std::u16string_view name;
+    std::u16string_view value;
+  };
+  std::vector<Line> lines_;
+};
+
 // The tokens of field `name` in a reply header. The plain form "Name:" is
 // preferred over "Name-Base64:", whose value is decoded (and kept raw when it
 // is not valid Base64; `bad_base64`, when given, is then set, so that callers

@@ -11,6 +11,7 @@
 #include "protocol/connection_attributes.h"
 #include "protocol/connection_stream.h"
 #include "protocol/exchange_log.h"
+#include "protocol/header_end.h"
 #include "protocol/reply_field.h"
 
 namespace kestrion {
@@ -106,14 +107,6 @@ bool SendFramed(CHConnection& connection, ReceiveBuffer& buffer, std::string_vie
   const bool sent = SendBytes(connection, out, out.size() - body.size());
   if (out.capacity() > kKeptSendBufferBytes) std::vector<std::uint8_t>().swap(out);
   return sent;
-}
-
-// One step of a streaming match of CR LF CR LF: the count of its bytes that
-// end the text read so far, after `byte`.
-int BlankLineStep(int matched, std::uint8_t byte) {
-  if (byte == '\r') return matched == 2 ? 3 : 1;
-  if (byte == '\n' && (matched == 1 || matched == 3)) return matched + 1;
-  return 0;
 }
 
 std::int32_t ParseNative(const std::optional<TokenList>& tokens) {
@@ -264,7 +257,7 @@ SQLRETURN ReadReplyHeader(CHConnection& connection, ReceiveBuffer& buffer, VStri
       leading = i == available;
     }
     const std::size_t from = i;
-    while (i < available && matched < 4) matched = BlankLineStep(matched, p[i++]);
+    i = ScanForHeaderEnd(p, i, available, matched);
     raw.append(reinterpret_cast<const char*>(p + from), i - from);
     buffer.Consume(static_cast<std::int32_t>(i));
     if (raw.size() > kMaxReplyHeaderBytes) {

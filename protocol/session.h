@@ -121,6 +121,11 @@ struct Session {
   // request framed right after such a probe is sent without probing again
   // (the number follows the framing; the send clears it).
   mutable std::int32_t alive_before_request = -1;
+  // Lets the next request leave without a probe: a closed link then answers
+  // it with a failed read of its reply (08S01) instead of before its send.
+  // For requests whose every outcome is told apart (not a transaction end,
+  // where a probe tells "not sent" from "sent and lost").
+  void SendNextUnprobed() const { alive_before_request = request_number; }
 
   // Sets the deadline `seconds` from now (at least one second); a negative
   // value means no deadline.

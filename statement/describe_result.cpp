@@ -28,7 +28,8 @@ VString Unquoted(VString alias) {
   return alias;
 }
 
-SQLRETURN Describe(CHStatement& statement) {
+// The result state every description starts from.
+void StartResult(CHStatement& statement) {
   StatementState& s = statement.state;
   s.updatable = false;
   s.total_rows = 0;
@@ -37,6 +38,12 @@ SQLRETURN Describe(CHStatement& statement) {
   s.result_set_open = false;
   s.rowset_first = 0;
   ClearRowCache(statement);
+}
+
+SQLRETURN Describe(CHStatement& statement) {
+  StatementState& s = statement.state;
+  StartResult(statement);
+  s.kept_description.Forget();
 
   const bool dynamic = DynamicBind(statement) == 8;
   CHDescriptor* ard = statement.current_descriptor(DescriptorRole::AppRow);
@@ -127,6 +134,23 @@ SQLRETURN Describe(CHStatement& statement) {
 }
 
 }  // namespace
+
+SQLRETURN DescribeKeptResult(CHStatement& statement, std::int64_t total_rows) {
+  StatementState& s = statement.state;
+  StartResult(statement);
+  s.lists.Reset();
+  s.described = true;
+  s.updatable = s.kept_description.updatable();
+  s.total_rows = total_rows;
+  if (s.kept_description.row_set()) {
+    s.row_count = total_rows;
+    s.result_set_open = true;
+  }
+  if (SQLULEN* fetched = RowsFetchedPtr(statement)) *fetched = static_cast<SQLULEN>(total_rows);
+  ++s.result_index;
+  SetRowNumber(statement, 0);
+  return statement.return_code();
+}
 
 SQLRETURN DescribeResult(CHStatement& statement) {
   const SQLRETURN rc = Describe(statement);

@@ -6,6 +6,8 @@
 // ReplyLists) and then call DescribeResult, exactly as an execute does.
 #pragma once
 
+#include <cstdint>
+
 #include "driver/odbc.h"
 
 namespace kestrion {
@@ -18,5 +20,11 @@ class CHStatement;
 // row number is reset to 0 so that the next SQL_FETCH_NEXT starts at the
 // first row.
 SQLRETURN DescribeResult(CHStatement& statement);
+
+// Describes a result of `total_rows` rows (or update count) whose
+// description equals the statement's kept one (KeptDescription): the
+// descriptors and the column state built for it stay, the result state
+// starts again as DescribeResult starts it.
+SQLRETURN DescribeKeptResult(CHStatement& statement, std::int64_t total_rows);
 
 }  // namespace kestrion

@@ -23,8 +23,9 @@ namespace {
 // One EXECUTE-STATEMENT with the values of parameter set `set`.
 SQLRETURN Execute(CHStatement& statement, std::int64_t set) {
   {
+    // Not probed: a link the server closed fails the execute's own reply.
     StatementExchange exchange(statement);
-    if (!exchange.CheckConnection()) return statement.return_code();
+    if (!exchange.CheckOpen()) return statement.return_code();
   }
   CloseStatement(statement);
   StatementExchange exchange(statement);

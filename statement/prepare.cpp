@@ -67,6 +67,7 @@ SQLRETURN Prepare(CHStatement& statement, VString text, bool direct) {
   StatementState& s = statement.state;
   const std::int32_t markers = RewriteAndCountMarkers(text);
   s.text = std::move(text);
+  s.text_base64 = Base64OfText(s.text);
   s.marker_count = static_cast<std::int16_t>(std::min<std::int32_t>(markers, 32767));
   s.described_kinds.clear();
   {
@@ -87,7 +88,7 @@ SQLRETURN Prepare(CHStatement& statement, VString text, bool direct) {
   std::string header = "PREPARE-STATEMENT";
   if (s.marker_count > 0) header += "\r\ndescribe-parameters:Y";
   header += "\r\nSTATEMENT-BASE64: ";
-  header += Base64OfText(s.text);
+  header += s.text_base64;
   std::vector<std::uint8_t> body;
   if (!AddParameters(statement, ParameterUse::kPrepare, header, body)) {
     s.pieces.clear();

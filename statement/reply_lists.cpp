@@ -13,9 +13,9 @@ const VString& EmptyText() {
   return empty;
 }
 
-ReplyList ListOf(std::u16string_view name, std::u16string_view header, VString& bad_base64_field) {
+ReplyList ListOf(std::u16string_view name, const ReplyFields& fields, VString& bad_base64_field) {
   bool bad = false;
-  std::optional<TokenList> tokens = GetReplyField(name, header, &bad);
+  std::optional<TokenList> tokens = fields.Get(name, &bad);
   if (bad && bad_base64_field.empty()) {
     bad_base64_field = VString(name);
     bad_base64_field += u"-Base64";
@@ -50,15 +50,16 @@ void ReplyLists::Reset() {
 void ReplyLists::ReadDescription(std::u16string_view header, bool with_row_count,
                                  bool with_parameter_types) {
   Reset();
+  const ReplyFields fields(header);
   VString& bad = bad_base64_field;
-  column_types = ListOf(u"Column-Types", header, bad);
-  column_count = ListOf(u"Column-Count", header, bad);
-  column_aliases = ListOf(u"Column-Aliases", header, bad);
-  column_updateability = ListOf(u"Column-Updateability", header, bad);
-  column_sizes = ListOf(u"Column-Sizes", header, bad);
-  result_type = ListOf(u"Result-Type", header, bad);
-  if (with_row_count) row_count = ListOf(u"Row-Count", header, bad);
-  if (with_parameter_types) parameter_types = ListOf(u"Parameter-Types", header, bad);
+  column_types = ListOf(u"Column-Types", fields, bad);
+  column_count = ListOf(u"Column-Count", fields, bad);
+  column_aliases = ListOf(u"Column-Aliases", fields, bad);
+  column_updateability = ListOf(u"Column-Updateability", fields, bad);
+  column_sizes = ListOf(u"Column-Sizes", fields, bad);
+  result_type = ListOf(u"Result-Type", fields, bad);
+  if (with_row_count) row_count = ListOf(u"Row-Count", fields, bad);
+  if (with_parameter_types) parameter_types = ListOf(u"Parameter-Types", fields, bad);
 }
 
 long long ItemToInteger(std::u16string_view item, long long fallback) {

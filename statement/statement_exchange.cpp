@@ -61,6 +61,18 @@ bool StatementExchange::CheckConnection() {
   Session& s = connection_.session;
   if (s.LinkAlive()) return true;
   if (s.link) s.MarkDead();  // the server closed it since the last call
+  return PostNoLink();
+}
+
+bool StatementExchange::CheckOpen() {
+  Session& s = connection_.session;
+  if (!s.link || s.dead) return PostNoLink();
+  s.SendNextUnprobed();
+  return true;
+}
+
+bool StatementExchange::PostNoLink() {
+  const Session& s = connection_.session;
   if (s.dead) {
     statement_.Post(SqlState::S08S01, u"The link to the server is lost; disconnect and connect again.");
   } else {

@@ -35,6 +35,10 @@ class StatementExchange {
   // The connection-dead check that precedes every request: false, with
   // 08S01 on the statement, when the link is gone.
   bool CheckConnection();
+  // The same check without the probe (a system call) before a request that
+  // leaves next: a link the server closed is then found by the request
+  // itself, whose reply cannot be read (08S01).
+  bool CheckOpen();
 
   // Posts on the statement why reading the reply body failed: the lost link
   // or time-out when that was the cause, else a malformed body (HY000 with
@@ -78,6 +82,9 @@ class StatementExchange {
   bool BeginTransactionIfNeeded();
 
  private:
+  // Posts 08S01 for a lost link, 08003 for none; false.
+  bool PostNoLink();
+
   CHStatement& statement_;
   CHConnection& connection_;
   ConnectionStream stream_;

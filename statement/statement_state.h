@@ -13,6 +13,7 @@
 
 #include "protocol/receive_buffer.h"
 #include "statement/fetch_pointer.h"
+#include "statement/kept_description.h"
 #include "statement/reply_lists.h"
 #include "statement/row_cache.h"
 #include "toolbox/vstring.h"
@@ -30,6 +31,9 @@ struct PieceBuffer {
 struct StatementState {
   // The statement text after the rewrite, and its number of '?' markers.
   corvane::VString text;
+  // The text as requests carry it (Base64 of its UTF-8 form), made once per
+  // prepare rather than at every execute.
+  std::string text_base64;
   std::int16_t marker_count = 0;
   // Per marker, the value kind the server described at the last prepare
   // (Unknown when it did not say): a text sent for a marker described as a
@@ -40,6 +44,8 @@ struct StatementState {
   // Raised by one each time a result is described; -1 before the first.
   std::int16_t result_index = -1;
   ReplyLists lists;
+  // The description of the last execute's result, for the next execute.
+  KeptDescription kept_description;
 
   // Result state.
   bool described = false;

@@ -26,11 +26,33 @@ VString VString::FromAscii(std::string_view ascii) {
   return out;
 }
 
+namespace {
+
+// The length of the run of ASCII bytes at the start of `bytes` (eight at a
+// time: protocol text is almost all ASCII).
+std::size_t AsciiRun(const unsigned char* bytes, std::size_t n) {
+  std::size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, bytes + i, 8);
+    if ((word & 0x8080808080808080ULL) != 0) break;
+  }
+  while (i < n && bytes[i] < 0x80) ++i;
+  return i;
+}
+
+}  // namespace
+
 VString VString::FromUtf8(std::string_view in) {
   VString out;
-  out.reserve(in.size());
   const auto* s = reinterpret_cast<const unsigned char*>(in.data());
   std::size_t i = 0, n = in.size();
+  const std::size_t ascii = AsciiRun(s, n);
+  out.resize(ascii);
+  for (std::size_t k = 0; k < ascii; ++k) out[k] = s[k];
+  if (ascii == n) return out;
+  out.reserve(n);
+  i = ascii;
   while (i < n) {
     unsigned char c = s[i];
     char32_t cp;
@@ -84,8 +106,13 @@ VString VString::FromUtf8(std::string_view in) {
 
 std::string VString::ToUtf8() const {
   std::string out;
-  out.reserve(size());
-  for (std::size_t i = 0; i < size(); ++i) {
+  std::size_t ascii = 0;
+  while (ascii < size() && (*this)[ascii] < 0x80) ++ascii;
+  out.resize(ascii);
+  for (std::size_t k = 0; k < ascii; ++k) out[k] = static_cast<char>((*this)[k]);
+  if (ascii == size()) return out;
+  out.reserve(size() + (size() - ascii) * 2);
+  for (std::size_t i = ascii; i < size(); ++i) {
     char32_t cp = (*this)[i];
     if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < size() && (*this)[i + 1] >= 0xDC00 &&
         (*this)[i + 1] <= 0xDFFF) {
@@ -196,7 +223,7 @@ char16_t FoldUnitBeyondAscii(char16_t c) {
 bool VString::EqualsFolded(std::u16string_view a, std::u16string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    if (FoldUnit(a[i]) != FoldUnit(b[i])) return false;
+    if (a[i] != b[i] && FoldUnit(a[i]) != FoldUnit(b[i])) return false;
   }
   return true;
 }
