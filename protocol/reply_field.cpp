@@ -32,7 +32,7 @@ TokenList Tokenize(std::u16string_view value) {
   return tokens;
 }
 
-ReplyFields::ReplyFields(std::u16string_view header) {
+ReplyFields::ReplyFields(std::u16string_view header) : header_(header) {
   lines_.reserve(16);
   // One pass. A line starts after each CR LF; its name runs to its first
   // colon and its value from there to the next CR.
@@ -118,7 +118,11 @@ std::optional<VString> TextOfBase64(std::u16string_view base64) {
 }
 
 std::optional<std::int64_t> ReplyBodyLength(std::u16string_view header) {
-  const std::optional<TokenList> tokens = GetReplyField(u"Body-Length", header);
+  return ReplyBodyLength(ReplyFields(header));
+}
+
+std::optional<std::int64_t> ReplyBodyLength(const ReplyFields& fields) {
+  const std::optional<TokenList> tokens = fields.Get(u"Body-Length");
   if (!tokens || tokens->empty()) return std::nullopt;
   std::u16string_view item = tokens->front();
   if (!item.empty() && item.front() == u'+') item.remove_prefix(1);

@@ -29,12 +29,17 @@ class ReplyFields {
   std::optional<std::u16string_view> Raw(std::u16string_view name, bool& base64) const;
   // The tokens of field `name`, as GetReplyField answers them.
   std::optional<TokenList> Get(std::u16string_view name, bool* bad_base64 = nullptr) const;
+  // Whether these are the fields of `header` (the very same text).
+  bool Of(std::u16string_view header) const {
+    return header.data() == header_.data() && header.size() == header_.size();
+  }
 
  private:
   struct Line {
     std::u16string_view name;
     std::u16string_view value;
   };
+  std::u16string_view header_;
   std::vector<Line> lines_;
 };
 
@@ -49,6 +54,7 @@ std::optional<TokenList> GetReplyField(std::u16string_view name, std::u16string_
 
 // The body size a reply announces ("Body-Length": digits, optionally
 // signed); nothing when it is absent, malformed or negative.
+std::optional<std::int64_t> ReplyBodyLength(const ReplyFields& fields);
 std::optional<std::int64_t> ReplyBodyLength(std::u16string_view header);
 
 // Splits on spaces; a token opening with a double quote or an apostrophe runs

@@ -142,6 +142,9 @@ SQLRETURN DescribeKeptResult(CHStatement& statement, std::int64_t total_rows) {
   s.described = true;
   s.updatable = s.kept_description.updatable();
   s.total_rows = total_rows;
+  if (CHDescriptor* ird = statement.current_descriptor(DescriptorRole::ImpRow)) {
+    s.kept_description.RestoreLengths(*ird);
+  }
   if (s.kept_description.row_set()) {
     s.row_count = total_rows;
     s.result_set_open = true;

@@ -69,7 +69,7 @@ SQLRETURN TakeExecuteReply(CHStatement& statement, StatementExchange& exchange,
                            const VString& reply) {
   StatementState& s = statement.state;
   s.result_index = -1;
-  const ReplyFields fields(reply);
+  const ReplyFields& fields = exchange.FieldsOf(reply);
   const long long sent = IntegerField(u"Row-Count-Sent", fields);
   const long long id = IntegerField(u"Statement-ID", fields);
   if (id < 0 || id > INT32_MAX) {

@@ -1,5 +1,7 @@
 #include "statement/kept_description.h"
 
+#include <algorithm>
+
 #include "driver/descriptor.h"
 #include "driver/statement.h"
 #include "statement/reply_lists.h"
@@ -33,6 +35,17 @@ void KeptDescription::Keep(const ReplyFields& fields, const CHStatement& stateme
   row_set_ = statement.state.result_set_open;
   columns_ = ird->count();
   descriptor_writes_ = ird->app_writes;
+  lengths_.clear();
+  for (const DescriptorRecord& r : ird->records) lengths_.emplace_back(r.octet_length(), r.display_size());
+}
+
+void KeptDescription::RestoreLengths(CHDescriptor& ird) const {
+  const std::size_t n = std::min(lengths_.size(), ird.records.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    DescriptorRecord& r = ird.records[i];
+    if (r.octet_length() != lengths_[i].first) r.set_length(RecordField::OctetLength, lengths_[i].first);
+    if (r.display_size() != lengths_[i].second) r.set_int32(RecordField::DisplaySize, lengths_[i].second);
+  }
 }
 
 bool KeptDescription::Matches(const ReplyFields& fields, const CHStatement& statement) const {

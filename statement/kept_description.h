@@ -9,12 +9,15 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "protocol/reply_field.h"
 #include "toolbox/vstring.h"
 
 namespace kestrion {
 
+class CHDescriptor;
 class CHStatement;
 
 class KeptDescription {
@@ -30,6 +33,9 @@ class KeptDescription {
   bool Matches(const ReplyFields& fields, const CHStatement& statement) const;
   bool updatable() const { return updatable_; }
   bool row_set() const { return row_set_; }
+  // Puts back the lengths the description gave the descriptor's records,
+  // which the rows of the last result may have grown.
+  void RestoreLengths(CHDescriptor& ird) const;
 
  private:
   struct Field {
@@ -44,6 +50,8 @@ class KeptDescription {
   bool row_set_ = false;
   std::int16_t columns_ = 0;
   std::uint32_t descriptor_writes_ = 0;
+  // Per record (0 the bookmark): octet length and display size as described.
+  std::vector<std::pair<std::int64_t, std::int32_t>> lengths_;
 };
 
 // The single item of "Row-Count" when it is a row count the protocol allows

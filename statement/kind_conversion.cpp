@@ -1,5 +1,6 @@
 #include "statement/kind_conversion.h"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -175,12 +176,30 @@ std::optional<VFloat> TextDecimal(std::u16string_view t) {
 
 }  // namespace
 
-VKind KindOfClass(int16_t sql_class) {
+namespace {
+
+VKind KindOfClassByName(int16_t sql_class) {
   std::u16string_view name = KindName(sql_class);
   char ascii[16];
   if (name.empty() || name.size() > sizeof ascii) return VKind::Unknown;
   for (std::size_t i = 0; i < name.size(); ++i) ascii[i] = static_cast<char>(name[i]);
   return corvane::KindFromName(std::string_view(ascii, name.size()));
+}
+
+}  // namespace
+
+VKind KindOfClass(int16_t sql_class) {
+  // Every page plans its columns with this: the classes of ODBC's types
+  // (-128 to 127) are looked up once.
+  static const std::array<VKind, 256> kKinds = [] {
+    std::array<VKind, 256> kinds{};
+    for (int c = -128; c < 128; ++c) {
+      kinds[static_cast<std::size_t>(c + 128)] = KindOfClassByName(static_cast<int16_t>(c));
+    }
+    return kinds;
+  }();
+  if (sql_class < -128 || sql_class > 127) return KindOfClassByName(sql_class);
+  return kKinds[static_cast<std::size_t>(sql_class + 128)];
 }
 
 Conversion ReadTextAsKind(std::u16string_view text, VKind kind, VValue& out) {

@@ -92,9 +92,23 @@ bool StatementExchange::Send(std::string_view header, std::span<const std::uint8
   VString& text = reply != nullptr ? *reply : own;
   SendRequest(connection_, statement_.state.buffer, header, body, &text);
   const bool ok = !ErrorSince(connection_, before);
-  if (ok) stream_.LimitBody(ReplyBodyLength(text));
+  IndexReply(ok && reply != nullptr ? reply : nullptr);
+  if (ok) stream_.LimitBody(reply != nullptr ? ReplyBodyLength(*fields_) : ReplyBodyLength(text));
   Sync();
   return ok;
+}
+
+void StatementExchange::IndexReply(const VString* reply) {
+  if (reply != nullptr) {
+    fields_.emplace(*reply);
+  } else {
+    fields_.reset();
+  }
+}
+
+const ReplyFields& StatementExchange::FieldsOf(const VString& reply) {
+  if (!fields_ || !fields_->Of(reply)) fields_.emplace(reply);
+  return *fields_;
 }
 
 bool StatementExchange::SendFramed(const std::vector<std::uint8_t>& requests) {
@@ -114,7 +128,8 @@ bool StatementExchange::ReadNext(std::string_view id, VString* reply) {
   const std::size_t before = connection_.diagnostics().size();
   ReadNextReply(connection_, statement_.state.buffer, id, reply);
   const bool ok = !ErrorSince(connection_, before);
-  if (ok) stream_.LimitBody(ReplyBodyLength(*reply));
+  IndexReply(ok ? reply : nullptr);
+  if (ok) stream_.LimitBody(ReplyBodyLength(*fields_));
   Sync();
   return ok;
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "protocol/connection_stream.h"
+#include "protocol/reply_field.h"
 #include "toolbox/vstring.h"
 
 namespace kestrion {
@@ -39,6 +40,11 @@ class StatementExchange {
   // leaves next: a link the server closed is then found by the request
   // itself, whose reply cannot be read (08S01).
   bool CheckOpen();
+
+  // The fields of the reply header that the last Send or ReadNext of this
+  // exchange read into `reply`, indexed once for all lookups (indexed anew
+  // when `reply` is another text).
+  const ReplyFields& FieldsOf(const corvane::VString& reply);
 
   // Posts on the statement why reading the reply body failed: the lost link
   // or time-out when that was the cause, else a malformed body (HY000 with
@@ -84,12 +90,16 @@ class StatementExchange {
  private:
   // Posts 08S01 for a lost link, 08003 for none; false.
   bool PostNoLink();
+  // Indexes the reply just read into `reply` (forgets the index: null), so
+  // that an index never outlives the text it points into.
+  void IndexReply(const corvane::VString* reply);
 
   CHStatement& statement_;
   CHConnection& connection_;
   ConnectionStream stream_;
   std::optional<DeadlineClock::time_point> saved_deadline_;
   std::int32_t query_timeout_;
+  std::optional<ReplyFields> fields_;
   std::size_t copied_ = 0;
 };
 

@@ -5,6 +5,7 @@
 // runs against a server that announces its capabilities and a
 // base-protocol one.
 #include <string>
+#include <vector>
 
 #include "tests/dm/statements_fixture.h"
 
@@ -99,6 +100,42 @@ TYPED_TEST(ReexecuteTest, UpdateCountsFollowEachExecute) {
     STMT_OK(SQLRowCount(stmt, &rows));
     EXPECT_EQ(rows, k);
     EXPECT_EQ(this->Columns(stmt), 0);
+  }
+  SQLFreeHandle(SQL_HANDLE_STMT, stmt);
+}
+
+// What the application reads of a column's description: the same on a
+// statement executed again as on a fresh one, though the last execute's
+// rows grew the lengths.
+TYPED_TEST(ReexecuteTest, DescriptionsReadAsOnAFreshStatement) {
+  // Longer than the 32767 characters text is described with: its page grows
+  // the lengths.
+  this->Run("INSERT INTO " + this->table_ + " VALUES (4, 40, '" + std::string(40000, 'x') + "')");
+  const std::string sql = "SELECT upper(v) AS u, n FROM " + this->table_ + " WHERE id = ?";
+  SQLINTEGER key = 0;
+  SQLHSTMT stmt = this->Prepared(sql, &key);
+  auto description = [this](SQLHSTMT stmt) {
+    std::vector<SQLLEN> out;
+    for (SQLUSMALLINT c = 1; c <= 2; ++c) {
+      for (const SQLUSMALLINT field : {SQL_DESC_OCTET_LENGTH, SQL_DESC_DISPLAY_SIZE, SQL_DESC_LENGTH}) {
+        SQLLEN value = -1;
+        EXPECT_TRUE(SQL_SUCCEEDED(SQLColAttributeW(stmt, c, field, nullptr, 0, nullptr, &value)));
+        out.push_back(value);
+      }
+    }
+    return out;
+  };
+  for (const SQLINTEGER k : {4, 2, 4, 2}) {
+    key = k;
+    STMT_OK(SQLExecute(stmt));
+    ASSERT_EQ(SQLFetch(stmt), SQL_SUCCESS) << Diagnostics(SQL_HANDLE_STMT, stmt);
+    SQLINTEGER fresh_key = k;
+    SQLHSTMT fresh = this->Prepared(sql, &fresh_key);
+    ASSERT_TRUE(SQL_SUCCEEDED(SQLExecute(fresh))) << Diagnostics(SQL_HANDLE_STMT, fresh);
+    ASSERT_EQ(SQLFetch(fresh), SQL_SUCCESS);
+    EXPECT_EQ(description(stmt), description(fresh)) << "key " << k;
+    SQLFreeHandle(SQL_HANDLE_STMT, fresh);
+    STMT_OK(SQLFreeStmt(stmt, SQL_CLOSE));
   }
   SQLFreeHandle(SQL_HANDLE_STMT, stmt);
 }
