@@ -21,6 +21,7 @@ class CHConnection : public CSQLHandle {
 
   CSQLHandle* _CreateChild(HandleKind kind) override;
   std::shared_ptr<std::recursive_mutex> _CallLock() const override { return call_lock_; }
+  std::recursive_mutex* _CallMutex() const override { return call_lock_.get(); }
   AttributeCell* _GetAvailableAttribute(int32_t id, int16_t record, uint32_t access) override;
   void _SetAttribute(AttributeCell& cell, int32_t id, SQLPOINTER value, SQLLEN length,
                      int16_t record) override;

@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "driver/call_log.h"
-#include "protocol/cancel_signal.h"
+#include "driver/cancel_scope.h"
 #include "driver/handle.h"
 #include "driver/registry.h"
 
@@ -39,7 +39,14 @@ SQLRETURN WithCallLog(CSQLHandle& h, HandleKind kind, const char* where,
 // environment): threads sharing a connection take turns on its link.
 class CallLockHolder {
  public:
-  explicit CallLockHolder(const CSQLHandle& h) : lock_(h._CallLock()) {
+  explicit CallLockHolder(const CSQLHandle& h) {
+    // A call on a connection may free it: it keeps a share of the lock.
+    if (h.kind() == HandleKind::Connection) {
+      shared_ = h._CallLock();
+      lock_ = shared_.get();
+    } else {
+      lock_ = h._CallMutex();
+    }
     if (lock_) lock_->lock();
   }
   ~CallLockHolder() {
@@ -49,36 +56,22 @@ class CallLockHolder {
   CallLockHolder& operator=(const CallLockHolder&) = delete;
 
  private:
-  std::shared_ptr<std::recursive_mutex> lock_;
+  std::shared_ptr<std::recursive_mutex> shared_;
+  std::recursive_mutex* lock_ = nullptr;
 };
 
-// Marks a statement's call as running for its connection's cancel signal,
-// so that SQLCancel on another thread can stop it (nothing for the other
-// handle kinds).
-class CancelScope {
- public:
-  explicit CancelScope(CSQLHandle& h)
-      : signal_(h.kind() == HandleKind::Statement ? h._CancelSignal() : nullptr) {
-    if (signal_) previous_ = signal_->Enter(&h);
-  }
-  ~CancelScope() {
-    if (signal_) signal_->Leave(previous_);
-  }
-  CancelScope(const CancelScope&) = delete;
-  CancelScope& operator=(const CancelScope&) = delete;
+// Where a statement call is marked as running for SQLCancel: for the whole
+// call, or (for calls that rarely wait for the server) by the body around
+// the part that does.
+enum class CancelAt { Entry, Body };
 
- private:
-  CancelSignal* signal_;
-  const void* previous_ = nullptr;
-};
-
-template <class T, class Body>
+template <class T, CancelAt cancel_at = CancelAt::Entry, class Body>
 SQLRETURN Guarded(SQLHANDLE handle, HandleKind kind, Body&& body,
                   const char* where = __builtin_FUNCTION()) noexcept {
   CSQLHandle* h = HandleRegistry::Find(handle, kind);
   if (h == nullptr) return SQL_INVALID_HANDLE;
   const CallLockHolder held(*h);
-  const CancelScope cancellable(*h);
+  const CancelScope cancellable(*h, cancel_at == CancelAt::Entry);
   h->ClearDiagnostics();
   return WithCallLog(*h, kind, where, [&]() noexcept -> SQLRETURN {
     try {

@@ -165,6 +165,10 @@ std::shared_ptr<std::recursive_mutex> CSQLHandle::_CallLock() const {
   return parent_ != nullptr ? parent_->_CallLock() : nullptr;
 }
 
+std::recursive_mutex* CSQLHandle::_CallMutex() const {
+  return parent_ != nullptr ? parent_->_CallMutex() : nullptr;
+}
+
 void CSQLHandle::_OnDiagnosticsCleared() {}
 
 CancelSignal* CSQLHandle::_CancelSignal() const { return nullptr; }

@@ -88,6 +88,9 @@ class CSQLHandle {
   // environment. Held through a shared pointer so that a call that frees the
   // connection can still release it.
   virtual std::shared_ptr<std::recursive_mutex> _CallLock() const;
+  // The same lock without taking a share of it, for calls that cannot free
+  // the connection (those on statements and descriptors).
+  virtual std::recursive_mutex* _CallMutex() const;
   virtual void _OnDiagnosticsCleared();
   // The signal through which SQLCancel on another thread stops a call on
   // this handle (statements only; null for the other kinds).

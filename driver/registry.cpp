@@ -1,5 +1,6 @@
 #include "driver/registry.h"
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -23,13 +24,18 @@ struct ProcessState {
 // Not a static object: handles may still be freed from other libraries'
 // destructors after this library's static objects would be gone. The
 // library's unload hook releases it once nothing is left.
-ProcessState* g_state = nullptr;
+std::atomic<ProcessState*> g_state{nullptr};
 
+// Every ODBC call validates its handle here, so the usual case is one load.
 ProcessState& State() {
-  static std::once_flag created;
-  std::call_once(created, [] { g_state = new ProcessState(); });
-  if (g_state == nullptr) g_state = new ProcessState();  // used again after a release
-  return *g_state;
+  if (ProcessState* s = g_state.load(std::memory_order_acquire)) [[likely]] return *s;
+  auto* created = new ProcessState();
+  ProcessState* expected = nullptr;
+  if (!g_state.compare_exchange_strong(expected, created, std::memory_order_acq_rel)) {
+    delete created;  // another thread was first
+    return *expected;
+  }
+  return *created;
 }
 
 // Shut-down, with the lock held: registry, keyword list, then the toolbox.
@@ -47,13 +53,13 @@ void ShutDownLocked(ProcessState& s) {
 }  // namespace
 
 void HandleRegistry::ReleaseProcessState() {
-  ProcessState* s = g_state;
+  ProcessState* s = g_state.load(std::memory_order_acquire);
   if (s == nullptr) return;
   {
     std::lock_guard<std::mutex> lock(s->lock);
     ShutDownLocked(*s);
   }
-  g_state = nullptr;
+  g_state.store(nullptr, std::memory_order_release);
   delete s;
 }
 

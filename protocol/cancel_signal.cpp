@@ -14,7 +14,9 @@ CancelSignal::~CancelSignal() {
 }
 
 void CancelSignal::Forget() {
-  // Only a request wrote to the descriptor: most calls cost no system call.
+  // Only a request wrote to the descriptor: most calls cost no system call,
+  // and no atomic exchange either (requests are made under the same lock).
+  if (!requested_.load(std::memory_order_relaxed)) return;
   if (requested_.exchange(false, std::memory_order_acq_rel) && wake_fd_ >= 0) {
     std::uint64_t count = 0;
     [[maybe_unused]] const ssize_t n = ::read(wake_fd_, &count, sizeof count);
