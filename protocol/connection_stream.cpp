@@ -276,6 +276,27 @@ bool ConnectionStream::ReadBytes(void* dst, std::size_t n) {
   return StreamRead(connection_, buffer_, dst, n);
 }
 
+std::span<const std::uint8_t> ConnectionStream::BufferedBody() const {
+  // The link may meanwhile carry the next request (a page asked for ahead):
+  // the bytes in the buffer are this body's all the same.
+  if (!ok() || !body_left_ || *body_left_ <= 0 || *body_left_ > buffer_.count ||
+      !connection_.session.link) {
+    return {};
+  }
+  return {buffer_.unconsumed(), static_cast<std::size_t>(*body_left_)};
+}
+
+void ConnectionStream::SettleBuffered(std::size_t consumed, corvane::VStreamError error) {
+  const auto n = static_cast<std::int32_t>(
+      std::min<std::int64_t>(static_cast<std::int64_t>(consumed), body_left_.value_or(0)));
+  buffer_.Consume(n);
+  if (body_left_) *body_left_ -= n;
+  // The stream is left as reading it through the link would have left it.
+  if (n > 0 && OpenStream(connection_, StreamMode::Reading)) connection_.session.current = &buffer_;
+  if (error == corvane::VStreamError::kShortRead) overran_ = true;
+  if (error != corvane::VStreamError::kNone) Fail(error);
+}
+
 bool ConnectionStream::WriteBytes(const void* src, std::size_t n) {
   return StreamWrite(connection_, src, n);
 }

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include "protocol/receive_buffer.h"
@@ -81,6 +82,13 @@ class ConnectionStream : public corvane::VStream {
   std::optional<std::int64_t> body_left() const { return body_left_; }
   // Whether a read asked for more than the announced body holds.
   bool overran() const { return overran_; }
+
+  // The rest of an announced body when all of it has been received, so that
+  // a decoder may read it in place; empty otherwise.
+  std::span<const std::uint8_t> BufferedBody() const;
+  // Settles `consumed` bytes of BufferedBody() read in place, and the error
+  // the in-place reading ended with (a read past its end is an overrun).
+  void SettleBuffered(std::size_t consumed, corvane::VStreamError error);
 
  protected:
   bool ReadBytes(void* dst, std::size_t n) override;

@@ -1,6 +1,8 @@
 #include "statement/decode_rows.h"
 
 #include <algorithm>
+#include <optional>
+#include <span>
 #include <vector>
 
 #include "driver/connection.h"
@@ -32,15 +34,15 @@ struct ColumnPlan {
   std::int16_t sql_class = kClassNone;
 };
 
-enum class Outcome { kOk, kFailed, kStreamLost };
+enum class Outcome { kOk, kStopped, kStreamLost };
 
-// Reads `rows` rows into the cache from cache row `at` on; the first row of
-// the page is result row `first`.
-Outcome ReadRows(CHStatement& statement, StatementExchange& exchange, std::int64_t first,
-                 std::int32_t at, std::int32_t rows, const std::vector<ColumnPlan>& plan) {
+// Reads `rows` rows of `body` into the cache from cache row `at` on; the
+// first row of the page is result row `first`. `stop_code` receives the code
+// that follows a stop status.
+Outcome ReadRows(CHStatement& statement, corvane::VStream& body, std::int64_t first,
+                 std::int32_t at, std::int32_t rows, const std::vector<ColumnPlan>& plan,
+                 std::optional<std::int32_t>& stop_code) {
   StatementState& s = statement.state;
-  corvane::VStream& body = exchange.body();
-  CHConnection& connection = exchange.connection();
   const auto columns = static_cast<std::int32_t>(plan.size());
   const std::int32_t first_column = s.updatable ? 0 : 1;
   for (std::int32_t i = at; i < at + rows; ++i) {
@@ -90,16 +92,9 @@ Outcome ReadRows(CHStatement& statement, StatementExchange& exchange, std::int64
           break;
         }
         case kStatusStop: {
-          statement.Post(SqlState::S40001, u"-1: Must stop the fetch process.");
-          connection.Post(SqlState::S40001, u"-1: Must stop the fetch process.");
           std::int32_t code = 0;
-          if (body.GetI32(code)) {
-            statement.Post(SqlState::S40001, u"-1 as status byte, have to stop fetch process", code);
-            connection.Post(SqlState::S40001, u"-1 as status byte, have to stop fetch process",
-                            code);
-          }
-          exchange.Sync();
-          return Outcome::kFailed;
+          if (body.GetI32(code)) stop_code = code;
+          return Outcome::kStopped;
         }
         default:
           return Outcome::kStreamLost;
@@ -155,21 +150,40 @@ bool DecodeRows(CHStatement& statement, StatementExchange& exchange, std::int64_
   // The cells keep the storage of the previous page: texts and decimals are
   // read into it instead of allocating a value per cell.
   s.cache.Restart(first, static_cast<std::int32_t>(plan.size()));
+  // A body received whole (a read-ahead page, or a small one) is decoded in
+  // place, without going through the link's stream for every value.
+  ConnectionStream& stream = exchange.body();
+  const std::span<const std::uint8_t> whole = stream.BufferedBody();
+  corvane::VMemoryStream in_place(whole);
+  corvane::VStream& body = whole.empty() ? static_cast<corvane::VStream&>(stream) : in_place;
   Outcome outcome = Outcome::kOk;
+  std::optional<std::int32_t> stop_code;
   for (std::int32_t done = 0; done < rows && outcome == Outcome::kOk;) {
     const std::int32_t n = std::min(kChunk, rows - done);
     s.cache.GrowForOverwrite(n);
-    outcome = ReadRows(statement, exchange, first, done, n, plan);
+    outcome = ReadRows(statement, body, first, done, n, plan, stop_code);
     done += n;
   }
+  if (!whole.empty()) stream.SettleBuffered(in_place.position(), in_place.error());
+  if (outcome == Outcome::kStopped) {
+    CHConnection& connection = exchange.connection();
+    statement.Post(SqlState::S40001, u"-1: Must stop the fetch process.");
+    connection.Post(SqlState::S40001, u"-1: Must stop the fetch process.");
+    if (stop_code) {
+      statement.Post(SqlState::S40001, u"-1 as status byte, have to stop fetch process", *stop_code);
+      connection.Post(SqlState::S40001, u"-1 as status byte, have to stop fetch process",
+                      *stop_code);
+    }
+    exchange.Sync();
+  }
   // A body announced longer than its rows means the rows were misread.
-  if (outcome == Outcome::kOk && exchange.body().body_left().value_or(0) != 0) {
+  if (outcome == Outcome::kOk && stream.body_left().value_or(0) != 0) {
     outcome = Outcome::kStreamLost;
   }
   if (outcome != Outcome::kOk) {
     ClearRowCache(statement);
     if (outcome == Outcome::kStreamLost) {
-      exchange.PostBodyFailure(exchange.body().ok()
+      exchange.PostBodyFailure(stream.ok()
                                    ? u"The reply body is longer than the rows it describes."
                                    : u"Can't read the rows of the reply: a status byte or a value "
                                      u"is malformed.");

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <vector>
 
@@ -28,7 +29,16 @@ class VStream {
   VStream& operator=(const VStream&) = delete;
 
   // Reads exactly n bytes; on failure the stream's error is set.
-  bool Read(void* dst, std::size_t n);
+  bool Read(void* dst, std::size_t n) {
+    // Decoders read a few bytes at a time: bytes in the window need no
+    // virtual call.
+    if (n <= static_cast<std::size_t>(window_end_ - window_) && ok()) [[likely]] {
+      if (n != 0) std::memcpy(dst, window_, n);
+      window_ += n;
+      return true;
+    }
+    return ReadThrough(dst, n);
+  }
   // Writes n bytes; on failure the stream's error is set.
   bool Write(const void* src, std::size_t n);
 
@@ -51,23 +61,59 @@ class VStream {
   bool PutDouble(double v);
 
   // Getters leave the output at 0 when the read fails.
-  bool GetU8(std::uint8_t& v);
-  bool GetI8(std::int8_t& v);
-  bool GetU16(std::uint16_t& v);
-  bool GetI16(std::int16_t& v);
-  bool GetU32(std::uint32_t& v);
-  bool GetI32(std::int32_t& v);
-  bool GetU64(std::uint64_t& v);
-  bool GetI64(std::int64_t& v);
-  bool GetDouble(double& v);
+  bool GetU8(std::uint8_t& v) {
+    v = 0;
+    return Read(&v, 1);
+  }
+  bool GetI8(std::int8_t& v) { return GetAs<std::uint8_t>(v); }
+  bool GetU16(std::uint16_t& v) { return GetLittleEndian(v); }
+  bool GetI16(std::int16_t& v) { return GetAs<std::uint16_t>(v); }
+  bool GetU32(std::uint32_t& v) { return GetLittleEndian(v); }
+  bool GetI32(std::int32_t& v) { return GetAs<std::uint32_t>(v); }
+  bool GetU64(std::uint64_t& v) { return GetLittleEndian(v); }
+  bool GetI64(std::int64_t& v) { return GetAs<std::uint64_t>(v); }
+  bool GetDouble(double& v) {
+    std::uint64_t bits;
+    v = 0;
+    if (!GetU64(bits)) return false;
+    std::memcpy(&v, &bits, sizeof v);
+    return true;
+  }
 
  protected:
   // Implementations move exactly n bytes or return false.
   virtual bool ReadBytes(void* dst, std::size_t n) = 0;
   virtual bool WriteBytes(const void* src, std::size_t n) = 0;
 
+  // Bytes an implementation holds in memory and that Read takes before it
+  // calls ReadBytes; [begin, end) must stay valid until the window is moved.
+  void SetWindow(const std::uint8_t* begin, const std::uint8_t* end) {
+    window_ = begin;
+    window_end_ = end;
+  }
+  const std::uint8_t* WindowPosition() const { return window_; }
+
  private:
+  bool ReadThrough(void* dst, std::size_t n);
+  template <class U>
+  bool GetLittleEndian(U& v) {
+    std::uint8_t b[sizeof(U)];
+    v = 0;
+    if (!Read(b, sizeof b)) return false;
+    for (int i = static_cast<int>(sizeof b) - 1; i >= 0; --i) v = static_cast<U>((v << 8) | b[i]);
+    return true;
+  }
+  template <class U, class S>
+  bool GetAs(S& v) {
+    U u = 0;
+    const bool r = GetLittleEndian(u);
+    v = static_cast<S>(u);
+    return r;
+  }
+
   VStreamError error_ = VStreamError::kNone;
+  const std::uint8_t* window_ = nullptr;
+  const std::uint8_t* window_end_ = nullptr;
 };
 
 // Writes append to a growable buffer; reads consume a byte span (by default
@@ -76,8 +122,7 @@ class VMemoryStream : public VStream {
  public:
   VMemoryStream() = default;
   // A stream reading the given bytes; they must outlive the stream.
-  explicit VMemoryStream(std::span<const std::uint8_t> source)
-      : source_(source), has_source_(true) {}
+  explicit VMemoryStream(std::span<const std::uint8_t> source) { SetSource(source); }
 
   const std::vector<std::uint8_t>& buffer() const { return buffer_; }
   std::vector<std::uint8_t>& buffer() { return buffer_; }
@@ -87,13 +132,10 @@ class VMemoryStream : public VStream {
 
   // Bytes of the read source not consumed yet.
   std::size_t remaining() const;
-  std::size_t position() const { return read_pos_; }
-  // Switches reading to another span (which must outlive the stream) and rewinds.
-  void SetSource(std::span<const std::uint8_t> source) {
-    source_ = source;
-    has_source_ = true;
-    read_pos_ = 0;
-  }
+  std::size_t position() const;
+  // Switches reading to another span (which must outlive the stream) and
+  // rewinds; the span is read through the window.
+  void SetSource(std::span<const std::uint8_t> source);
 
  protected:
   bool ReadBytes(void* dst, std::size_t n) override;

@@ -141,3 +141,105 @@ TEST(Stream, KeepsFirstErrorAndStops) {
   EXPECT_EQ(c, -2);
   EXPECT_EQ(d, 0x0807060504030201ull);
 }
+
+namespace {
+
+// Reads a span one ReadBytes call at a time, without a window: how every
+// stream read before reads from memory took the window.
+class PlainSpanStream : public VStream {
+ public:
+  explicit PlainSpanStream(std::span<const std::uint8_t> source) : source_(source) {}
+  std::size_t position() const { return at_; }
+
+ protected:
+  bool ReadBytes(void* dst, std::size_t n) override {
+    if (source_.size() - at_ < n) {
+      at_ = source_.size();
+      return false;
+    }
+    std::memcpy(dst, source_.data() + at_, n);
+    at_ += n;
+    return true;
+  }
+  bool WriteBytes(const void*, std::size_t) override { return false; }
+
+ private:
+  std::span<const std::uint8_t> source_;
+  std::size_t at_ = 0;
+};
+
+}  // namespace
+
+TEST(Stream, ReadsFromMemoryAsAPlainStreamDoes) {
+  // Random mixes of reads and of the value layouts over random bytes: every
+  // result, value, error and position agrees with a stream read without
+  // the window, also once the bytes run out and after an error.
+  std::uint64_t seed = 0x9E3779B97F4A7C15ull;
+  auto next = [&seed] {
+    seed ^= seed << 13;
+    seed ^= seed >> 7;
+    seed ^= seed << 17;
+    return seed;
+  };
+  for (int round = 0; round < 2000; ++round) {
+    VBytes bytes(next() % 64);
+    for (auto& b : bytes) b = static_cast<std::uint8_t>(next() % 4 == 0 ? 0 : next());
+    VMemoryStream fast{std::span<const std::uint8_t>(bytes)};
+    PlainSpanStream plain{std::span<const std::uint8_t>(bytes)};
+    for (int step = 0; step < 24; ++step) {
+      const int op = static_cast<int>(next() % 6);
+      bool a = false, b = false;
+      if (op == 0) {
+        std::uint8_t x = 1, y = 2;
+        a = fast.GetU8(x);
+        b = plain.GetU8(y);
+        EXPECT_EQ(x, y);
+      } else if (op == 1) {
+        std::int32_t x = 1, y = 2;
+        a = fast.GetI32(x);
+        b = plain.GetI32(y);
+        EXPECT_EQ(x, y);
+      } else if (op == 2) {
+        std::uint64_t x = 1, y = 2;
+        a = fast.GetU64(x);
+        b = plain.GetU64(y);
+        EXPECT_EQ(x, y);
+      } else if (op == 3) {
+        std::uint8_t x[16] = {}, y[16] = {};
+        const std::size_t n = next() % 17;
+        a = fast.Read(x, n);
+        b = plain.Read(y, n);
+        EXPECT_EQ(std::memcmp(x, y, sizeof x), 0);
+      } else {
+        const VKind kind = op == 4 ? VKind::Text : VKind::Float;
+        VValue x, y;
+        a = ReadValueInPlace(fast, kind, x);
+        b = ReadValue(plain, kind, y);
+        if (a && b) {
+          EXPECT_EQ(x, y);
+        }
+      }
+      ASSERT_EQ(a, b) << "round " << round << " step " << step;
+      ASSERT_EQ(fast.error(), plain.error());
+      ASSERT_EQ(fast.position(), plain.position());
+      ASSERT_EQ(fast.remaining(), bytes.size() - plain.position());
+    }
+  }
+  // Reset and SetSource read from the start again, through the window.
+  VBytes one{1, 0, 0, 0, 2};
+  VBytes other{7};
+  VMemoryStream s{std::span<const std::uint8_t>(one)};
+  std::int32_t v = 0;
+  std::uint64_t too_long = 0;
+  EXPECT_FALSE(s.GetU64(too_long));
+  EXPECT_EQ(s.position(), one.size());
+  s.Reset();
+  EXPECT_TRUE(s.GetI32(v));
+  EXPECT_EQ(v, 1);
+  EXPECT_EQ(s.remaining(), 1u);
+  s.SetSource(std::span<const std::uint8_t>(other));
+  std::uint8_t b = 0;
+  EXPECT_TRUE(s.GetU8(b));
+  EXPECT_EQ(b, 7);
+  EXPECT_EQ(s.remaining(), 0u);
+}
