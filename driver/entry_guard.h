@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "driver/call_log.h"
-#include "driver/cancel_scope.h"
+#include "protocol/cancel_signal.h"
 #include "driver/handle.h"
 #include "driver/registry.h"
 
@@ -60,18 +60,33 @@ class CallLockHolder {
   std::recursive_mutex* lock_ = nullptr;
 };
 
-// Where a statement call is marked as running for SQLCancel: for the whole
-// call, or (for calls that rarely wait for the server) by the body around
-// the part that does.
-enum class CancelAt { Entry, Body };
+// Marks a statement's call as running for its connection's cancel signal,
+// so that SQLCancel on another thread can stop it (nothing for the other
+// handle kinds).
+class CancelScope {
+ public:
+  explicit CancelScope(CSQLHandle& h)
+      : signal_(h.kind() == HandleKind::Statement ? h._CancelSignal() : nullptr) {
+    if (signal_) previous_ = signal_->Enter(&h);
+  }
+  ~CancelScope() {
+    if (signal_) signal_->Leave(previous_);
+  }
+  CancelScope(const CancelScope&) = delete;
+  CancelScope& operator=(const CancelScope&) = delete;
 
-template <class T, CancelAt cancel_at = CancelAt::Entry, class Body>
+ private:
+  CancelSignal* signal_;
+  const void* previous_ = nullptr;
+};
+
+template <class T, class Body>
 SQLRETURN Guarded(SQLHANDLE handle, HandleKind kind, Body&& body,
                   const char* where = __builtin_FUNCTION()) noexcept {
   CSQLHandle* h = HandleRegistry::Find(handle, kind);
   if (h == nullptr) return SQL_INVALID_HANDLE;
   const CallLockHolder held(*h);
-  const CancelScope cancellable(*h, cancel_at == CancelAt::Entry);
+  const CancelScope cancellable(*h);
   h->ClearDiagnostics();
   return WithCallLog(*h, kind, where, [&]() noexcept -> SQLRETURN {
     try {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <mutex>
 
 namespace kestrion {
@@ -30,17 +31,23 @@ class CancelSignal {
   bool Request(const void* statement);
 
   // Whether the running call was asked to stop.
-  bool requested() const { return requested_.load(std::memory_order_acquire); }
+  bool requested() const { return (state_.load(std::memory_order_acquire) & kRequested) != 0; }
   // Becomes readable when a request is made; -1 when the descriptor could
   // not be created (waits then look at requested() every few milliseconds).
   int wake_fd() const { return wake_fd_; }
 
  private:
-  void Forget();  // under mutex_
+  // Empties the wake-up descriptor of a request that was forgotten.
+  void Drain();
 
+  // The running call's statement and, in the lowest bit, whether it was
+  // asked to stop: one word, so that entering and leaving a call cost one
+  // atomic operation each and a request marks exactly the call it saw.
+  static constexpr std::uintptr_t kRequested = 1;
+  std::atomic<std::uintptr_t> state_{0};
+  // Held by a request from marking to waking, and by a call that forgets a
+  // request while emptying the descriptor, so that no wake-up outlives it.
   std::mutex mutex_;
-  const void* running_ = nullptr;  // guarded by mutex_
-  std::atomic<bool> requested_{false};
   int wake_fd_ = -1;
 };
 

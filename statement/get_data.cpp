@@ -1,6 +1,5 @@
 #include "statement/get_data.h"
 
-#include "driver/cancel_scope.h"
 #include "driver/descriptor.h"
 #include "driver/statement.h"
 #include "statement/cell_fault.h"
@@ -60,9 +59,6 @@ SQLRETURN GetData(CHStatement& statement, SQLUSMALLINT column, SQLSMALLINT targe
   }
 
   if (!s.cache.Contains(row)) {
-    // Only here does the call wait for the server, so only here can
-    // SQLCancel stop it.
-    const CancelScope cancellable(statement);
     StatementExchange exchange(statement);
     if (!EnsureRowCached(statement, exchange, row, 1)) return statement.return_code();
   }

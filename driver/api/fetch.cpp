@@ -27,8 +27,7 @@ KESTRION_EXPORT SQLRETURN SQL_API SQLExtendedFetch(SQLHSTMT hstmt, SQLUSMALLINT 
 }
 
 KESTRION_EXPORT SQLRETURN SQL_API SQLGetData(SQLHSTMT StatementHandle, SQLUSMALLINT ColumnNumber, SQLSMALLINT TargetType, SQLPOINTER TargetValue, SQLLEN BufferLength, SQLLEN *StrLen_or_Ind) {
-  // Marked for SQLCancel only while it asks the server for its row.
-  return Guarded<CHStatement, CancelAt::Body>(StatementHandle, HandleKind::Statement, [&](CHStatement& st) -> SQLRETURN {
+  return Guarded<CHStatement>(StatementHandle, HandleKind::Statement, [&](CHStatement& st) -> SQLRETURN {
     return GetData(st, ColumnNumber, TargetType, TargetValue, BufferLength, StrLen_or_Ind);
   });
 }

@@ -37,6 +37,13 @@ TEST(CancelSignal, MarksOnlyTheRunningCallOfItsStatement) {
   EXPECT_FALSE(signal.requested());
   signal.Leave(inner);
   EXPECT_TRUE(signal.Request(&a));
+  // A request for a call inside the call stops the outer one too.
+  const void* again = signal.Enter(&b);
+  EXPECT_FALSE(signal.requested());
+  EXPECT_TRUE(signal.Request(&b));
+  signal.Leave(again);
+  EXPECT_TRUE(signal.requested());
+  EXPECT_TRUE(Readable(signal.wake_fd()));
   signal.Leave(outer);
   EXPECT_FALSE(signal.requested());
   EXPECT_FALSE(Readable(signal.wake_fd())) << "a finished call leaves nothing behind";
