@@ -1,5 +1,9 @@
 #include "protocol/reply_field.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "toolbox/base64.h"
 
 namespace kestrion {
@@ -32,6 +36,32 @@ TokenList Tokenize(std::u16string_view value) {
   return tokens;
 }
 
+namespace {
+
+// The position of the next colon or CR at or after `from` (the header's
+// size when there is none), eight units at a time where the processor has
+// SSE2 (every x86-64 one).
+std::size_t NextColonOrCr(std::u16string_view header, std::size_t from) {
+  std::size_t i = from;
+  const std::size_t n = header.size();
+#if defined(__SSE2__)
+  const __m128i colon = _mm_set1_epi16(static_cast<short>(u':'));
+  const __m128i cr = _mm_set1_epi16(static_cast<short>(u'\r'));
+  for (; i + 8 <= n; i += 8) {
+    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(header.data() + i));
+    const int found = _mm_movemask_epi8(
+        _mm_or_si128(_mm_cmpeq_epi16(units, colon), _mm_cmpeq_epi16(units, cr)));
+    if (found != 0) return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(found))) / 2;
+  }
+#endif
+  for (; i < n; ++i) {
+    if (header[i] == u':' || header[i] == u'\r') return i;
+  }
+  return n;
+}
+
+}  // namespace
+
 ReplyFields::ReplyFields(std::u16string_view header) : header_(header) {
   lines_.reserve(16);
   // One pass. A line starts after each CR LF; its name runs to its first
@@ -41,13 +71,12 @@ ReplyFields::ReplyFields(std::u16string_view header) : header_(header) {
   std::size_t start = kNone;  // the current line's first unit (none: first line)
   std::size_t colon = kNone;
   std::size_t value_end = kNone;
-  for (std::size_t i = 0; i < n; ++i) {
+  for (std::size_t i = NextColonOrCr(header, 0); i < n; i = NextColonOrCr(header, i + 1)) {
     const char16_t c = header[i];
     if (c == u':') {
       if (colon == kNone) colon = i;
       continue;
     }
-    if (c != u'\r') continue;
     if (colon != kNone && value_end == kNone) value_end = i;
     if (i + 1 >= n || header[i + 1] != u'\n') continue;
     if (start != kNone && colon != kNone) {

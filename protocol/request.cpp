@@ -27,7 +27,9 @@ constexpr std::size_t kMaxReplyHeaderBytes = std::size_t{64} << 20;
 constexpr std::size_t kKeptSendBufferBytes = std::size_t{1} << 20;
 
 void Append(std::vector<std::uint8_t>& out, std::string_view text) {
-  out.insert(out.end(), text.begin(), text.end());
+  // As bytes, so that the copy is one memmove rather than a loop.
+  const auto* p = reinterpret_cast<const std::uint8_t*>(text.data());
+  out.insert(out.end(), p, p + text.size());
 }
 
 // Appends the framed request to `out`: its identifier (the next request

@@ -1,6 +1,6 @@
-// Case- and accent-blind search: the plain search for a first unit that
-// matches only itself (CR of a reply field) finds what the unit-by-unit
-// comparison finds, at the ends of the text too.
+// UTF-8 both ways; case- and accent-blind search: the plain search for a
+// first unit that matches only itself (CR of a reply field) finds what the
+// unit-by-unit comparison finds, at the ends of the text too.
 #include <gtest/gtest.h>
 
 #include "toolbox/vstring.h"
@@ -20,4 +20,58 @@ TEST(VStringFindFolded, FieldNamesAtEveryPlaceOfAHeader) {
   EXPECT_EQ(VString::FindFolded(u"x\u00C9t\u00E9", u"ETE"), 1u);
   EXPECT_EQ(VString::FindFolded(u"abc", u""), 0u);
   EXPECT_EQ(VString::FindFolded(u"ab", u"abc"), VString::npos);
+}
+
+TEST(VStringUtf8, MixedTextBothWaysAtEveryLength) {
+  // ASCII runs of every length up to 40 (the widening goes sixteen bytes at
+  // a time) between characters of two, three and four bytes, encoded here by
+  // hand: decoding gives exactly the units put in, encoding the bytes.
+  std::uint32_t seed = 12345;
+  auto next = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return seed >> 8;
+  };
+  const char32_t others[] = {0xE9, 0x7FF, 0x800, 0x263A, 0xFFFD, 0x10000, 0x1F600, 0x10FFFF};
+  for (int round = 0; round < 3000; ++round) {
+    std::string utf8;
+    std::u16string units;
+    for (int piece = static_cast<int>(next() % 4); piece >= 0; --piece) {
+      for (std::uint32_t k = next() % 41; k > 0; --k) {
+        const char c = static_cast<char>(0x20 + next() % 0x5F);
+        utf8 += c;
+        units += static_cast<char16_t>(c);
+      }
+      if (next() % 3 == 0) continue;
+      const char32_t cp = others[next() % std::size(others)];
+      if (cp < 0x800) {
+        utf8 += static_cast<char>(0xC0 | (cp >> 6));
+        utf8 += static_cast<char>(0x80 | (cp & 0x3F));
+      } else if (cp < 0x10000) {
+        utf8 += static_cast<char>(0xE0 | (cp >> 12));
+        utf8 += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        utf8 += static_cast<char>(0x80 | (cp & 0x3F));
+      } else {
+        utf8 += static_cast<char>(0xF0 | (cp >> 18));
+        utf8 += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        utf8 += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        utf8 += static_cast<char>(0x80 | (cp & 0x3F));
+      }
+      if (cp < 0x10000) {
+        units += static_cast<char16_t>(cp);
+      } else {
+        units += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+        units += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+      }
+    }
+    const VString decoded = VString::FromUtf8(utf8);
+    ASSERT_EQ(std::u16string_view(decoded.c_units(), decoded.size()), units) << utf8;
+    ASSERT_EQ(decoded.ToUtf8(), utf8);
+  }
+  // A byte that starts no character becomes U+FFFD after any ASCII run.
+  for (std::size_t n = 0; n < 40; ++n) {
+    const VString decoded = VString::FromUtf8(std::string(n, 'a') + "\xFF" + "b");
+    ASSERT_EQ(decoded.size(), n + 2);
+    EXPECT_EQ(decoded[n], u'\xFFFD');
+    EXPECT_EQ(decoded[n + 1], u'b');
+  }
 }
