@@ -1,5 +1,6 @@
 #include "server/reply.h"
 
+#include <charconv>
 #include <string>
 
 namespace kestrion::server {
@@ -17,7 +18,11 @@ void Reply::Field(std::string_view name, std::string_view value) {
   Text("\r\n");
 }
 
-void Reply::Field(std::string_view name, long long value) { Field(name, std::to_string(value)); }
+void Reply::Field(std::string_view name, long long value) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  Field(name, std::string_view(digits, static_cast<std::size_t>(end - digits)));
+}
 
 void Reply::EndHeader() { Text("\r\n"); }
 

@@ -31,7 +31,8 @@ class Reply {
   void Clear() { buf_.clear(); }
 
  private:
-  void Text(std::string_view s) { buf_.insert(buf_.end(), s.begin(), s.end()); }
+  // As bytes, so that the copy is one memmove rather than a loop.
+  void Text(std::string_view s) { Append(s.data(), s.size()); }
   std::vector<std::uint8_t> buf_;
 };
 
