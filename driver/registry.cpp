@@ -1,6 +1,7 @@
 #include "driver/registry.h"
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -38,8 +39,24 @@ ProcessState& State() {
   return *created;
 }
 
+// Counts the handles unregistered since the library was loaded (and the
+// registries shut down): a handle validated while the count stood still is
+// registered yet.
+std::atomic<std::uint64_t> g_unregistered{1};
+
+// The last handle this thread found registered, and the count then. An
+// application calls on the same statement again and again: it is validated
+// without the lock while nothing was freed in between.
+struct LastFound {
+  const void* handle = nullptr;
+  HandleKind kind = HandleKind::None;
+  std::uint64_t unregistered = 0;
+};
+thread_local LastFound t_last_found;
+
 // Shut-down, with the lock held: registry, keyword list, then the toolbox.
 void ShutDownLocked(ProcessState& s) {
+  g_unregistered.fetch_add(1, std::memory_order_release);
   s.registry.reset();
   s.keywords.reset();
   if (s.process) {
@@ -65,11 +82,18 @@ void HandleRegistry::ReleaseProcessState() {
 
 HandleKind HandleRegistry::KindOf(const void* handle) {
   if (handle == nullptr) return HandleKind::None;
+  LastFound& last = t_last_found;
+  if (last.handle == handle &&
+      last.unregistered == g_unregistered.load(std::memory_order_acquire)) [[likely]] {
+    return last.kind;
+  }
   ProcessState& s = State();
   std::lock_guard<std::mutex> guard(s.lock);
   if (!s.registry || s.registry->empty()) return HandleKind::None;
   if (s.registry->find(handle) == s.registry->end()) return HandleKind::None;
-  return static_cast<const CSQLHandle*>(handle)->kind();
+  const HandleKind kind = static_cast<const CSQLHandle*>(handle)->kind();
+  last = {handle, kind, g_unregistered.load(std::memory_order_relaxed)};
+  return kind;
 }
 
 CSQLHandle* HandleRegistry::Find(const void* handle, HandleKind kind) {
@@ -109,6 +133,7 @@ bool HandleRegistry::Register(CSQLHandle* handle) {
 void HandleRegistry::Unregister(CSQLHandle* handle) {
   ProcessState& s = State();
   std::lock_guard<std::mutex> guard(s.lock);
+  g_unregistered.fetch_add(1, std::memory_order_release);
   if (s.registry) s.registry->erase(handle);
   if (!s.registry || s.registry->empty()) ShutDownLocked(s);
 }

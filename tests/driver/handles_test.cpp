@@ -184,6 +184,13 @@ TEST(EntryGuard, RefusesFreedAndForeignHandlesWithoutDiagnostics) {
   EXPECT_EQ(SQLGetEnvAttr(dbc, SQL_ATTR_ODBC_VERSION, buf, 0, nullptr), SQL_INVALID_HANDLE);
   EXPECT_EQ(SQLSetDescFieldW(stmt, 1, SQL_DESC_COUNT, nullptr, 0), SQL_INVALID_HANDLE);
   EXPECT_EQ(SQLEndTran(SQL_HANDLE_ENV, dbc, SQL_COMMIT), SQL_INVALID_HANDLE);
+  // A statement freed right after a call on it (the handle validated last).
+  SQLHSTMT freed = nullptr;
+  ASSERT_EQ(SQLAllocHandle(SQL_HANDLE_STMT, dbc, &freed), SQL_SUCCESS);
+  EXPECT_EQ(SQLFreeStmt(freed, SQL_CLOSE), SQL_SUCCESS);
+  ASSERT_EQ(SQLFreeHandle(SQL_HANDLE_STMT, freed), SQL_SUCCESS);
+  EXPECT_EQ(SQLFreeStmt(freed, SQL_CLOSE), SQL_INVALID_HANDLE);
+  EXPECT_EQ(SQLFetch(freed), SQL_INVALID_HANDLE);
   ASSERT_EQ(SQLFreeHandle(SQL_HANDLE_DBC, dbc), SQL_SUCCESS);
   EXPECT_EQ(SQLFetch(stmt), SQL_INVALID_HANDLE);
   EXPECT_EQ(SQLDisconnect(dbc), SQL_INVALID_HANDLE);
