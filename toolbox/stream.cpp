@@ -57,7 +57,6 @@ void VMemoryStream::Reset() {
 void VMemoryStream::SetSource(std::span<const std::uint8_t> source) {
   source_ = source;
   has_source_ = true;
-  read_pos_ = 0;
   SetWindow(source.data(), source.data() + source.size());
 }
 
@@ -77,18 +76,20 @@ std::size_t VMemoryStream::remaining() const {
 }
 
 bool VMemoryStream::ReadBytes(void* dst, std::size_t n) {
-  // With a source the window holds the unread rest: only a read longer than
-  // it comes here, and it consumes everything.
-  read_pos_ = position();
-  auto src = current_source();
-  if (read_pos_ > src.size() || src.size() - read_pos_ < n) {
-    read_pos_ = src.size();
-    if (has_source_) SetWindow(src.data() + src.size(), src.data() + src.size());
+  if (has_source_) {
+    // The window holds the unread rest of the source, so a read that comes
+    // here is longer than what is left: it fails and consumes everything.
+    const std::uint8_t* end = source_.data() + source_.size();
+    SetWindow(end, end);
     return false;
   }
-  std::memcpy(dst, src.data() + read_pos_, n);
+  // Reading back the buffer written so far, which may still grow.
+  if (read_pos_ > buffer_.size() || buffer_.size() - read_pos_ < n) {
+    read_pos_ = buffer_.size();
+    return false;
+  }
+  std::memcpy(dst, buffer_.data() + read_pos_, n);
   read_pos_ += n;
-  if (has_source_) SetWindow(src.data() + read_pos_, src.data() + src.size());
   return true;
 }
 

@@ -147,6 +147,8 @@ class VMemoryStream : public VStream {
   std::vector<std::uint8_t> buffer_;
   std::span<const std::uint8_t> source_;
   bool has_source_ = false;
+  // Where reading the written buffer stands; a source is read through the
+  // window instead.
   std::size_t read_pos_ = 0;
 };
 

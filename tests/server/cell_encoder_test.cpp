@@ -14,6 +14,7 @@
 
 #include "toolbox/value_codec.h"
 #include "toolbox/vfloat.h"
+#include "tests/support/utf8_text.h"
 #include "toolbox/vstring.h"
 
 using kestrion::server::AppendUtf16;
@@ -23,6 +24,8 @@ using kestrion::server::SqlCell;
 using Bytes = std::vector<std::uint8_t>;
 
 namespace {
+
+using kestrion_test::AppendCodePoint;
 
 SqlCell DoubleCell(double d) {
   SqlCell c;
@@ -143,24 +146,6 @@ Bytes Utf16Reference(const std::string& utf8) {
     out[2 * k + 1] = static_cast<std::uint8_t>(s[k] >> 8);
   }
   return out;
-}
-
-void AppendCodePoint(std::string& s, char32_t cp) {
-  if (cp < 0x80) {
-    s += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    s += static_cast<char>(0xC0 | (cp >> 6));
-    s += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    s += static_cast<char>(0xE0 | (cp >> 12));
-    s += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    s += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    s += static_cast<char>(0xF0 | (cp >> 18));
-    s += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    s += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    s += static_cast<char>(0x80 | (cp & 0x3F));
-  }
 }
 
 // Valid texts of every length around the eight-byte ASCII steps, with

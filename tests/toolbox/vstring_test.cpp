@@ -3,6 +3,7 @@
 // unit-by-unit comparison finds, at the ends of the text too.
 #include <gtest/gtest.h>
 
+#include "tests/support/utf8_text.h"
 #include "toolbox/vstring.h"
 
 using corvane::VString;
@@ -43,19 +44,7 @@ TEST(VStringUtf8, MixedTextBothWaysAtEveryLength) {
       }
       if (next() % 3 == 0) continue;
       const char32_t cp = others[next() % std::size(others)];
-      if (cp < 0x800) {
-        utf8 += static_cast<char>(0xC0 | (cp >> 6));
-        utf8 += static_cast<char>(0x80 | (cp & 0x3F));
-      } else if (cp < 0x10000) {
-        utf8 += static_cast<char>(0xE0 | (cp >> 12));
-        utf8 += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        utf8 += static_cast<char>(0x80 | (cp & 0x3F));
-      } else {
-        utf8 += static_cast<char>(0xF0 | (cp >> 18));
-        utf8 += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        utf8 += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        utf8 += static_cast<char>(0x80 | (cp & 0x3F));
-      }
+      kestrion_test::AppendCodePoint(utf8, cp);
       if (cp < 0x10000) {
         units += static_cast<char16_t>(cp);
       } else {
